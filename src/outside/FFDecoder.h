@@ -1,0 +1,98 @@
+#pragma once
+// The video decoder: opens a file, decodes its video stream frame by frame,
+// converts pictures to RGB, seeks and locates exact frames. Built on FFmpeg,
+// which stays private to FFDecoder.cpp.
+//
+// Times (PTS) are microseconds counted from the start of the file: the
+// container's start time is subtracted, so the first frame is at or near 0.
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#ifndef AV_NOPTS_VALUE
+#define AV_NOPTS_VALUE ((int64_t)UINT64_C(0x8000000000000000))
+#endif
+constexpr int64_t Unit_Nano = 1000000;  // PTS units per second
+
+struct AVFrame;
+
+struct TVideoStreamInfo {
+    int Width = 0;            // as displayed (rotation applied)
+    int Height = 0;
+    int FrameRateNum = 0;     // frames per second as num/den, checked against the timestamps
+    int FrameRateDen = 0;
+    int64_t Duration = 0;     // of the stream, PTS units
+    int64_t FrameCount = 0;   // from the container, 0 when unknown
+    int Rotation = 0;         // display rotation applied: 0, 90, 180, 270 (clockwise)
+    QString CodecName;
+    QString PixelFormat;
+};
+
+struct TFileStreamInfo {
+    int64_t Duration = 0;     // PTS units
+    int64_t TimeOffset = 0;   // subtracted from the container's times
+    QString FormatName;
+    int StreamCount = 0;
+};
+
+// Seek flags as a set: the values are those of FFmpeg's seek flags.
+enum TSeekFlag : unsigned { sfBackward = 1, sfByte = 2, sfAny = 4 };
+using TSeekFlags = unsigned;
+
+class TFFDecoder : public QObject {
+    Q_OBJECT
+public:
+    explicit TFFDecoder(QObject* owner = nullptr);
+    ~TFFDecoder() override;
+
+    // The libraries are linked; the folder is kept for the callers that pass it on.
+    bool LoadAVLib(const QString& folder);
+    QString LibFolder() const { return FLibFolder; }
+
+    bool LoadFile(const QString& fileName, const QString& formatName = {});
+    void CloseFile();
+    QString FileName() const { return FFileName; }
+    QString LastError() const { return FLastError; }
+
+    int VideoStreamIndex() const;      // -1 when the file has no video stream
+    TVideoStreamInfo GetVideoStreamInfos(int index) const;
+    TVideoStreamInfo GetVideoStreamInfo() const;   // of the video stream
+    TFileStreamInfo GetFileStreamInfo() const;
+
+    void SetBitmapBitsPixel(int bits);  // 24 -> Format_RGB888, 32 -> Format_RGB32
+    int BitmapBitsPixel() const { return FBitsPixel; }
+
+    // Decodes the next video frame; false at the end or on damage.
+    bool Decode(int streamIndex = -1);
+    // The current picture, upright, sized to the video.
+    bool CopyToBitmap(QImage& bitmap);
+    // Fast seek; a Decode follows to get a picture.
+    bool Seek(int64_t pts, TSeekFlags flags);
+
+    int64_t CurrentPTS() const;         // time of the current frame, AV_NOPTS_VALUE before the first
+    int64_t CurrentDuration() const;    // length of the current frame, 0 when unknown
+    bool HasFrame() const;
+    const AVFrame* CurrentAVFrame() const;  // the decoded frame, not rotated
+
+    struct Impl;
+private:
+    std::unique_ptr<Impl> d;
+    QString FLibFolder;
+    QString FFileName;
+    QString FLastError;
+    int FBitsPixel = 24;
+};
+
+// Leaves the decoder on the frame a player shows at that time: the last frame
+// whose time is not after pts (the first frame for earlier times).
+bool LocateVideoPTS(TFFDecoder* decoder, int64_t pts);
+bool LocateVideoPTSCallback(TFFDecoder* decoder, int64_t pts, const std::function<bool()>& continueFn);
+
+// "hh:mm:ss.mmm"; negative times and AV_NOPTS_VALUE give "00:00:00.000".
+QString FormatPTS(int64_t pts, int digits = 3);
+// The reverse; also accepts plain seconds with decimals. AV_NOPTS_VALUE when unreadable.
+int64_t StrToPTS(const QString& text, int digits = 3);

@@ -1,0 +1,22 @@
+// Test main: runs every test with a real QApplication on the offscreen
+// platform, a private home and data folder, and message boxes answered by the
+// test seam instead of a person.
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QDir(home.path()).filePath("data").toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", QDir(home.path()).filePath("run").toLocal8Bit());
+    QDir().mkpath(QDir(home.path()).filePath("run"));
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    TestMsgBox::Install();
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,42 @@
+#include "TestSupport.h"
+
+#include "outside/Zelfunction.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+namespace {
+int gAnswer = 0;  // 0: OK for OK boxes, Yes for Yes/No boxes
+QList<TestMsgBox::Shown> gSeen;
+std::vector<std::unique_ptr<QTemporaryDir>> gDirs;
+}
+
+void TestMsgBox::Install()
+{
+    SetMsgBoxHandler([](const QString& text, const QString& caption, int buttons, int icon) {
+        gSeen.append({text, caption, buttons, icon});
+        if (gAnswer)
+            return gAnswer;
+        return buttons == 3 ? IDYES : IDOK;
+    });
+}
+
+void TestMsgBox::Answer(int result) { gAnswer = result; }
+QList<TestMsgBox::Shown>& TestMsgBox::Seen() { return gSeen; }
+void TestMsgBox::Clear() { gSeen.clear(); gAnswer = 0; }
+
+QString SharedMediaDir()
+{
+    QDir d(QStringLiteral(GANTERLY_SHARED_MEDIA));
+    return d.exists() ? d.absolutePath() + QLatin1Char('/') : QString();
+}
+
+QString MakeTempDir(const QString& tag)
+{
+    auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/ganterly-" + tag + "-XXXXXX");
+    QString path = dir->path() + QLatin1Char('/');
+    gDirs.push_back(std::move(dir));
+    return path;
+}

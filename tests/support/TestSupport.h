@@ -1,0 +1,20 @@
+#pragma once
+// Shared helpers of the tests.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// Answers every message box; records what was asked.
+struct TestMsgBox {
+    struct Shown { QString text, caption; int buttons, icon; };
+    static void Install();                     // answers OK/Yes by default
+    static void Answer(int result);            // answer for the next boxes
+    static QList<Shown>& Seen();
+    static void Clear();
+};
+
+// Folder of the shared media files, or empty when it is not there.
+QString SharedMediaDir();
+// A fresh folder for one test, removed at exit of the process.
+QString MakeTempDir(const QString& tag);
