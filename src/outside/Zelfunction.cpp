@@ -376,7 +376,7 @@ QSize GPImageSize(const QString& file)
 {
     QImageReader reader(file);
     QSize size = reader.size();
-    if (!size.isValid())
+    if (size.isEmpty())
         size = reader.read().size();
-    return size.isValid() ? size : QSize();
+    return size.isEmpty() ? QSize() : size;
 }
