@@ -310,6 +310,8 @@ TEST(SystemInfo, LanguageIdentifiers)
     EXPECT_EQ(LanguageIdForLocale("xx_YY"), 0u);
     EXPECT_NE(SystemLanguageId(), 0u);
     EXPECT_EQ(GetProVersion(), GANTERLY_VERSION);
+    EXPECT_EQ(GetProVersion(true).count('.'), 3);
+    EXPECT_TRUE(GetProVersion(true).startsWith(GANTERLY_VERSION));
     EXPECT_FALSE(GetWindowsVersion().isEmpty());
 }
 

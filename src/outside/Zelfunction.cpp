@@ -171,10 +171,14 @@ QString GetWindowsVerNum() { return QSysInfo::kernelVersion(); }
 
 bool IsWin64() { return QSysInfo::currentCpuArchitecture().contains(QLatin1String("64")); }
 
+// full: always four numbers (major.minor.patch.build), as file versions are given.
 QString GetProVersion(bool full)
 {
-    const QString v = QStringLiteral(GANTERLY_VERSION);
-    return full ? v + QStringLiteral(" (Qt ") + QLatin1String(qVersion()) + QLatin1Char(')') : v;
+    QString v = QStringLiteral(GANTERLY_VERSION);
+    if (full)
+        while (v.count(QLatin1Char('.')) < 3)
+            v += QStringLiteral(".0");
+    return v;
 }
 
 namespace {
