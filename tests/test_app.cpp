@@ -169,6 +169,7 @@ TEST(SingleInstance, TheSecondHolderInThisProcessIsRefused)
     const QString exe = MakeTempDir("exe4");
     auto first = std::make_unique<TApp>(exe);
     ASSERT_TRUE(first->CheckSingleInstance());
+    EXPECT_TRUE(first->CheckSingleInstance());  // asking again is no second instance
     {
         TApp second(exe);
         EXPECT_FALSE(second.CheckSingleInstance());

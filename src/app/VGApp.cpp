@@ -147,6 +147,8 @@ void TApp::LogSystemInfo()
 
 bool TApp::CheckSingleInstance()
 {
+    if (FInstanceMutex)
+        return true;  // ours already
     auto mutex = std::make_unique<TNamedMutex>(kInstanceMutex);
     if (!mutex->TryLock()) {
         TInstanceChannel::Notify(ProductTitle(), WM_INSTANCE_NOTICE, 0, 0);
