@@ -1,8 +1,11 @@
 // The thread base: hand-off to the main thread, freeing without deadlock,
 // release after stop, errors that stay inside the thread.
 #include "outside/Zelclasses.h"
+#include "outside/Zellog.h"
+#include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QElapsedTimer>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -182,6 +185,8 @@ TEST(SafeThread, SafeDestroyRunsOnceAfterTheThreadStopped)
 
 TEST(SafeThread, ExceptionsEndTheThreadNotTheProcess)
 {
+    TLog log(MakeTempDir("safethread") + "Log.txt", "MX_Test_SafeThread_Log");
+    SetLogObj(&log);
     Probe p;
     auto* t = new TTestThread(p);
     t->Work = [&](TTestThread& self) {
@@ -199,6 +204,13 @@ TEST(SafeThread, ExceptionsEndTheThreadNotTheProcess)
     EXPECT_FALSE(p.finished);  // SafeExecute did not return normally
     t->Free();
     EXPECT_EQ(p.destroyed, 1);
+    SetLogObj(nullptr);
+
+    QFile file(log.FileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains("worker failed")) << text.toStdString();
+    EXPECT_FALSE(text.contains("in the call"));  // handled by the worker, not logged
 }
 
 TEST(SafeThread, TerminateIsHonoured)
