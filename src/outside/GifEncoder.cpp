@@ -1,0 +1,408 @@
+#include "outside/GifEncoder.h"
+
+#include "outside/GifQuantizer.h"
+#include "outside/GifWriter.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+constexpr int kMaxSide = 65535;
+constexpr int kMinDelayCs = 2;
+constexpr int kMaxDelayCs = 65535;
+
+// One GIF frame on its way from AddFrame to the file.
+struct TJob {
+    int Index = 0;
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+    std::vector<uint8_t> Rgba;     // the changed rectangle; alpha 0 = keep what is shown
+    int64_t DelayCs = 0;
+    bool Sealed = false;           // the delay is final
+    bool Taken = false;            // a worker has it
+    bool Done = false;             // quantised
+    TGifFrame Frame;
+};
+} // namespace
+
+struct TGifEncoder::TImpl {
+    TGifEncoderOptions Options;
+    QString Path;
+    TGifWriter Writer;
+
+    // Serial state of the producer side.
+    std::vector<uint32_t> Shown;   // per pixel: the original colour it was last drawn from
+    std::vector<uint32_t> Current;
+    bool HaveFirst = false;
+    int NextIndex = 0;
+
+    std::mutex M;
+    std::condition_variable CvSpace, CvWork, CvDone;
+    std::deque<std::shared_ptr<TJob>> InFlight;
+    bool InputDone = false;
+    std::atomic<bool> Stop{false};
+    bool Cancelled = false;
+    QString Error;
+    int MaxInFlight = 0;
+
+    std::vector<std::thread> Workers;
+    std::thread WriterThread;
+    bool Opened = false;
+    bool Finished = false;
+
+    std::atomic<int> FramesAdded{0};
+    std::atomic<int> FramesWritten{0};
+    std::atomic<int64_t> Bytes{0};
+
+    void SetError(const QString& text)
+    {
+        {
+            std::lock_guard lock(M);
+            if (Error.isEmpty()) Error = text;
+            Stop = true;
+        }
+        CvSpace.notify_all();
+        CvWork.notify_all();
+        CvDone.notify_all();
+    }
+
+    QString CurrentError()
+    {
+        std::lock_guard lock(M);
+        if (!Error.isEmpty()) return Error;
+        return Cancelled ? QStringLiteral("cancelled") : QString();
+    }
+
+    void WorkerLoop();
+    void WriterLoop();
+    bool Submit(int delayCs);
+    bool WriteJob(TJob& job);
+    void Join();
+};
+
+TGifEncoder::TGifEncoder() : FImpl(std::make_unique<TImpl>()) {}
+
+TGifEncoder::~TGifEncoder()
+{
+    if (FImpl->Opened && !FImpl->Finished) {
+        Cancel();
+        FImpl->Join();
+        FImpl->Writer.Close();
+    }
+}
+
+bool TGifEncoder::Open(const QString& path, const TGifEncoderOptions& options)
+{
+    TImpl& d = *FImpl;
+    if (d.Opened) {
+        d.SetError(QStringLiteral("cannot open %1: the encoder is already in use").arg(path));
+        return false;
+    }
+    d.Options = options;
+    d.Path = path;
+    if (options.Width < 1 || options.Height < 1 || options.Width > kMaxSide || options.Height > kMaxSide) {
+        d.SetError(QStringLiteral("cannot create %1: a GIF must be 1 x 1 to 65535 x 65535 pixels, not %2 x %3")
+                       .arg(path).arg(options.Width).arg(options.Height));
+        return false;
+    }
+    if (!d.Writer.Open(path, options.Width, options.Height, options.Loop)) {
+        d.SetError(d.Writer.LastError());
+        return false;
+    }
+    const size_t n = size_t(options.Width) * size_t(options.Height);
+    try {
+        d.Shown.assign(n, 0);
+        d.Current.assign(n, 0);
+    } catch (const std::bad_alloc&) {
+        d.SetError(QStringLiteral("cannot create %1: not enough memory for %2 x %3 frames")
+                       .arg(path).arg(options.Width).arg(options.Height));
+        d.Writer.Close();
+        return false;
+    }
+    d.Opened = true;
+    const int threads = std::clamp(options.Threads, 1, 16);
+    for (int i = 0; i < threads; ++i) d.Workers.emplace_back([&d] { d.WorkerLoop(); });
+    d.WriterThread = std::thread([&d] { d.WriterLoop(); });
+    return true;
+}
+
+bool TGifEncoder::AddFrame(const QImage& image, int delayCs)
+{
+    TImpl& d = *FImpl;
+    if (!d.Opened || d.Finished || d.Stop) return false;
+    if (image.width() != d.Options.Width || image.height() != d.Options.Height) {
+        d.SetError(QStringLiteral("cannot write %1: frame %2 is %3 x %4 pixels, not %5 x %6")
+                       .arg(d.Path).arg(d.FramesAdded + 1).arg(image.width()).arg(image.height())
+                       .arg(d.Options.Width).arg(d.Options.Height));
+        return false;
+    }
+    const int w = d.Options.Width, h = d.Options.Height;
+    const QImage::Format f = image.format();
+    if (f == QImage::Format_RGB888) {
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* s = image.constScanLine(y);
+            uint32_t* o = d.Current.data() + size_t(y) * w;
+            for (int x = 0; x < w; ++x, s += 3)
+                o[x] = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | 0xFF000000u;
+        }
+    } else if (f == QImage::Format_RGB32 || f == QImage::Format_ARGB32) {
+        for (int y = 0; y < h; ++y) {
+            const QRgb* s = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            uint32_t* o = d.Current.data() + size_t(y) * w;
+            for (int x = 0; x < w; ++x)
+                o[x] = uint32_t(qRed(s[x])) | uint32_t(qGreen(s[x])) << 8 | uint32_t(qBlue(s[x])) << 16 | 0xFF000000u;
+        }
+    } else {
+        return AddFrame(image.convertToFormat(QImage::Format_RGB888), delayCs);
+    }
+    return d.Submit(delayCs);
+}
+
+bool TGifEncoder::AddFrameRGB(const uint8_t* rgb, int stride, int delayCs)
+{
+    TImpl& d = *FImpl;
+    if (!d.Opened || d.Finished || d.Stop || !rgb) return false;
+    const int w = d.Options.Width, h = d.Options.Height;
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = rgb + size_t(y) * size_t(stride);
+        uint32_t* o = d.Current.data() + size_t(y) * w;
+        for (int x = 0; x < w; ++x, s += 3)
+            o[x] = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | 0xFF000000u;
+    }
+    return d.Submit(delayCs);
+}
+
+// Decides which pixels change against what is shown, crops them and queues
+// the rectangle. A pixel stays transparent while its original colour is within
+// the tolerance of the original it was last drawn from, so the shown picture
+// never drifts further than that from the source.
+bool TGifEncoder::TImpl::Submit(int delayCs)
+{
+    const int w = Options.Width, h = Options.Height;
+    const int tol = std::max(0, Options.Tolerance);
+    delayCs = std::clamp(delayCs, kMinDelayCs, kMaxDelayCs);
+    int x0 = w, y0 = h, x1 = -1, y1 = -1;
+    if (!HaveFirst) {
+        Shown = Current;
+        x0 = 0, y0 = 0, x1 = w - 1, y1 = h - 1;
+    } else {
+        for (int y = 0; y < h; ++y) {
+            const uint32_t* c = Current.data() + size_t(y) * w;
+            uint32_t* s = Shown.data() + size_t(y) * w;
+            int first = -1, last = -1;
+            for (int x = 0; x < w; ++x) {
+                const uint32_t a = c[x], b = s[x];
+                if (a == b) continue;
+                const int dr = std::abs(int(a & 0xFF) - int(b & 0xFF));
+                const int dg = std::abs(int(a >> 8 & 0xFF) - int(b >> 8 & 0xFF));
+                const int db = std::abs(int(a >> 16 & 0xFF) - int(b >> 16 & 0xFF));
+                if (std::max({dr, dg, db}) <= tol) continue;
+                if (first < 0) first = x;
+                last = x;
+            }
+            if (first < 0) continue;
+            x0 = std::min(x0, first), x1 = std::max(x1, last);
+            y0 = std::min(y0, y), y1 = y;
+        }
+    }
+    FramesAdded++;
+    std::unique_lock lock(M);
+    if (Stop) return false;
+    if (x1 < 0) {
+        // Nothing visible changes: the shown frame just stays longer.
+        if (!InFlight.empty() && !InFlight.back()->Sealed) InFlight.back()->DelayCs += delayCs;
+        return true;
+    }
+    lock.unlock();
+
+    auto job = std::make_shared<TJob>();
+    job->Left = x0, job->Top = y0, job->Width = x1 - x0 + 1, job->Height = y1 - y0 + 1;
+    job->DelayCs = delayCs;
+    job->Rgba.resize(size_t(job->Width) * job->Height * 4);
+    uint32_t* out = reinterpret_cast<uint32_t*>(job->Rgba.data());
+    for (int y = y0; y <= y1; ++y) {
+        const uint32_t* c = Current.data() + size_t(y) * w;
+        uint32_t* s = Shown.data() + size_t(y) * w;
+        for (int x = x0; x <= x1; ++x, ++out) {
+            const uint32_t a = c[x], b = s[x];
+            bool draw = !HaveFirst;
+            if (!draw && a != b) {
+                const int dr = std::abs(int(a & 0xFF) - int(b & 0xFF));
+                const int dg = std::abs(int(a >> 8 & 0xFF) - int(b >> 8 & 0xFF));
+                const int db = std::abs(int(a >> 16 & 0xFF) - int(b >> 16 & 0xFF));
+                draw = std::max({dr, dg, db}) > tol;
+            }
+            if (draw) {
+                s[x] = a;
+                *out = a;
+            } else {
+                *out = 0;
+            }
+        }
+    }
+    HaveFirst = true;
+
+    lock.lock();
+    CvSpace.wait(lock, [&] { return Stop || int(InFlight.size()) < std::max(1, Options.QueueFrames); });
+    if (Stop) return false;
+    job->Index = NextIndex++;
+    if (!InFlight.empty()) InFlight.back()->Sealed = true;
+    InFlight.push_back(job);
+    MaxInFlight = std::max(MaxInFlight, int(InFlight.size()));
+    lock.unlock();
+    CvWork.notify_one();
+    CvDone.notify_all();
+    return true;
+}
+
+void TGifEncoder::TImpl::WorkerLoop()
+{
+    TGifQuantizerOptions qo;
+    qo.Quality = Options.Quality;
+    qo.Speed = Options.Speed;
+    qo.Dither = Options.Dither;
+    TGifQuantizer quantizer(qo, &Stop);
+    for (;;) {
+        std::shared_ptr<TJob> job;
+        {
+            std::unique_lock lock(M);
+            CvWork.wait(lock, [&] {
+                if (Stop || InputDone) return true;
+                return std::any_of(InFlight.begin(), InFlight.end(), [](auto& j) { return !j->Taken; });
+            });
+            if (Stop) return;
+            for (auto& j : InFlight)
+                if (!j->Taken) { job = j; break; }
+            if (!job) return; // input done and nothing left
+            job->Taken = true;
+        }
+        TGifFrame& f = job->Frame;
+        f.Left = job->Left, f.Top = job->Top, f.Width = job->Width, f.Height = job->Height;
+        if (!quantizer.Run(job->Rgba.data(), job->Width, job->Height, f.Palette, f.Transparent, f.Pixels)) {
+            if (!Stop)
+                SetError(QStringLiteral("cannot write %1: frame %2: %3")
+                             .arg(Path).arg(job->Index + 1).arg(quantizer.LastError()));
+            return;
+        }
+        std::vector<uint8_t>().swap(job->Rgba);
+        {
+            std::lock_guard lock(M);
+            job->Done = true;
+        }
+        CvDone.notify_all();
+    }
+}
+
+void TGifEncoder::TImpl::WriterLoop()
+{
+    for (;;) {
+        std::shared_ptr<TJob> job;
+        {
+            std::unique_lock lock(M);
+            CvDone.wait(lock, [&] {
+                if (Stop) return true;
+                if (InFlight.empty()) return InputDone;
+                return InFlight.front()->Done && InFlight.front()->Sealed;
+            });
+            if (Stop || InFlight.empty()) return;
+            job = InFlight.front();
+        }
+        if (!WriteJob(*job)) {
+            SetError(Writer.LastError());
+            return;
+        }
+        {
+            std::lock_guard lock(M);
+            InFlight.pop_front();
+        }
+        CvSpace.notify_all();
+    }
+}
+
+bool TGifEncoder::TImpl::WriteJob(TJob& job)
+{
+    int64_t delay = job.DelayCs;
+    job.Frame.DelayCs = int(std::min<int64_t>(delay, kMaxDelayCs));
+    if (!Writer.PutFrame(job.Frame)) return false;
+    delay -= job.Frame.DelayCs;
+    // Delays beyond the field's range go on invisible 1 x 1 frames.
+    while (delay > 0) {
+        TGifFrame pad;
+        pad.Width = pad.Height = 1;
+        pad.Palette = {0, 0, 0, 0, 0, 0};
+        pad.Transparent = 0;
+        pad.Pixels = {0};
+        pad.DelayCs = int(std::min<int64_t>(delay, kMaxDelayCs));
+        delay -= pad.DelayCs;
+        if (!Writer.PutFrame(pad)) return false;
+    }
+    FramesWritten++;
+    Bytes = Writer.BytesWritten();
+    return true;
+}
+
+void TGifEncoder::TImpl::Join()
+{
+    {
+        std::lock_guard lock(M);
+        InputDone = true;
+    }
+    CvWork.notify_all();
+    CvDone.notify_all();
+    for (auto& t : Workers)
+        if (t.joinable()) t.join();
+    Workers.clear();
+    if (WriterThread.joinable()) WriterThread.join();
+}
+
+bool TGifEncoder::Finish()
+{
+    TImpl& d = *FImpl;
+    if (!d.Opened) return false;
+    if (d.Finished) return d.CurrentError().isEmpty();
+    {
+        std::lock_guard lock(d.M);
+        if (!d.InFlight.empty()) d.InFlight.back()->Sealed = true;
+        if (d.NextIndex == 0 && d.Error.isEmpty() && !d.Cancelled)
+            d.Error = QStringLiteral("cannot write %1: no frames to write").arg(d.Path);
+    }
+    d.Join();
+    d.Finished = true;
+    const bool closed = d.Writer.Close();
+    if (!closed) d.SetError(d.Writer.LastError());
+    d.Bytes = d.Writer.BytesWritten();
+    return d.CurrentError().isEmpty();
+}
+
+void TGifEncoder::Cancel()
+{
+    TImpl& d = *FImpl;
+    {
+        std::lock_guard lock(d.M);
+        if (d.Error.isEmpty()) d.Cancelled = true;
+        d.Stop = true;
+    }
+    d.CvSpace.notify_all();
+    d.CvWork.notify_all();
+    d.CvDone.notify_all();
+}
+
+QString TGifEncoder::LastError() const { return FImpl->CurrentError(); }
+bool TGifEncoder::Cancelled() const
+{
+    std::lock_guard lock(FImpl->M);
+    return FImpl->Cancelled && FImpl->Error.isEmpty();
+}
+int TGifEncoder::FramesAdded() const { return FImpl->FramesAdded; }
+int TGifEncoder::FramesWritten() const { return FImpl->FramesWritten; }
+int64_t TGifEncoder::BytesWritten() const { return FImpl->Bytes; }
+int TGifEncoder::MaxInFlight() const
+{
+    std::lock_guard lock(FImpl->M);
+    return FImpl->MaxInFlight;
+}

@@ -1,0 +1,67 @@
+#pragma once
+// Animated GIF encoder: per-frame palettes with error-diffusion dithering,
+// only the changed rectangle of each frame stored (unchanged pixels
+// transparent), quantisation on a small thread pool, frames written in order.
+// Memory stays bounded: AddFrame blocks while QueueFrames frames are in flight.
+
+#include <QImage>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+struct TGifEncoderOptions {
+    int Width = 0;               // 1..65535
+    int Height = 0;              // 1..65535
+    // -1 plays forever (looping extension, count 0); 0 plays once (no looping
+    // extension); N >= 1 plays once and replays N times (count N).
+    int Loop = -1;
+    int Threads = 2;             // quantise/remap workers
+    int QueueFrames = 4;         // frames accepted but not yet written, at most
+
+    // Quality knobs; the defaults are the measured best quality per byte.
+    int Quality = 90;            // palette quality target 1..100
+    int Speed = 6;               // palette search effort 1 (slow) .. 10 (fast)
+    float Dither = 1.0f;         // error diffusion strength 0..1
+    // A pixel within this distance (per channel, 0..255) of the original
+    // colour it was last drawn from stays transparent. 0 = lossless diffing.
+    int Tolerance = 3;
+};
+
+class TGifEncoder {
+public:
+    TGifEncoder();
+    ~TGifEncoder();              // cancels and waits when not finished
+    TGifEncoder(const TGifEncoder&) = delete;
+    TGifEncoder& operator=(const TGifEncoder&) = delete;
+
+    // Creates the file and writes the header. False with LastError on a bad
+    // size ("... 65535 ...") or an unwritable path.
+    bool Open(const QString& path, const TGifEncoderOptions& options);
+    // One frame of exactly Width x Height (any QImage format; RGB888 and
+    // RGB32 are taken without conversion) shown for delayCs centiseconds
+    // (at least 2). A frame equal to what is shown merges into the previous
+    // frame's delay. May block while the queue is full. False after an
+    // error or Cancel.
+    bool AddFrame(const QImage& image, int delayCs);
+    // The same from packed 24-bit RGB rows, stride in bytes.
+    bool AddFrameRGB(const uint8_t* rgb, int stride, int delayCs);
+    // Writes the last frame and the trailer, closes the file. False with
+    // LastError when anything failed, was cancelled, or no frame was added.
+    bool Finish();
+    // Thread-safe and fast: blocked and later calls return false soon.
+    void Cancel();
+
+    // The first error ("cannot write <file>: <reason>", ...) wins over
+    // "cancelled"; empty when all went well.
+    QString LastError() const;
+    bool Cancelled() const;
+    int FramesAdded() const;     // AddFrame calls accepted
+    int FramesWritten() const;   // GIF frames written so far (after merging)
+    int64_t BytesWritten() const;
+    // Largest number of frames ever held in flight (for checks of the bound).
+    int MaxInFlight() const;
+
+private:
+    struct TImpl;
+    std::unique_ptr<TImpl> FImpl;
+};

@@ -1,0 +1,74 @@
+#include "outside/GifQuantizer.h"
+
+#include <algorithm>
+#include <libimagequant.h>
+#include <memory>
+
+namespace {
+struct TLiqFree {
+    void operator()(liq_image* p) const { liq_image_destroy(p); }
+    void operator()(liq_result* p) const { liq_result_destroy(p); }
+};
+} // namespace
+
+TGifQuantizer::TGifQuantizer(const TGifQuantizerOptions& options, const std::atomic<bool>* stop)
+    : FOptions(options), FStop(stop)
+{
+    FAttr = liq_attr_create();
+    if (!FAttr) return;
+    liq_set_max_colors(FAttr, 256);
+    liq_set_quality(FAttr, 0, std::clamp(FOptions.Quality, 1, 100));
+    liq_set_speed(FAttr, std::clamp(FOptions.Speed, 1, 10));
+    liq_attr_set_progress_callback(FAttr, &TGifQuantizer::Progress, this);
+}
+
+TGifQuantizer::~TGifQuantizer()
+{
+    if (FAttr) liq_attr_destroy(FAttr);
+}
+
+int TGifQuantizer::Progress(float, void* user)
+{
+    auto* self = static_cast<TGifQuantizer*>(user);
+    return self->FStop && self->FStop->load(std::memory_order_relaxed) ? 0 : 1;
+}
+
+bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, std::vector<uint8_t>& palette,
+                        int& transparent, std::vector<uint8_t>& pixels)
+{
+    FError.clear();
+    if (!FAttr) {
+        FError = QStringLiteral("out of memory");
+        return false;
+    }
+    std::unique_ptr<liq_image, TLiqFree> image(liq_image_create_rgba(FAttr, rgba, width, height, 0));
+    if (!image) {
+        FError = QStringLiteral("cannot prepare the picture");
+        return false;
+    }
+    liq_result* raw = nullptr;
+    const liq_error qe = liq_image_quantize(image.get(), FAttr, &raw);
+    std::unique_ptr<liq_result, TLiqFree> result(raw);
+    if (qe != LIQ_OK || !result) {
+        if (qe != LIQ_ABORTED) FError = QStringLiteral("palette search failed (%1)").arg(int(qe));
+        return false;
+    }
+    liq_set_dithering_level(result.get(), std::clamp(FOptions.Dither, 0.0f, 1.0f));
+    liq_result_set_progress_callback(result.get(), &TGifQuantizer::Progress, this);
+    pixels.resize(size_t(width) * size_t(height));
+    const liq_error re = liq_write_remapped_image(result.get(), image.get(), pixels.data(), pixels.size());
+    if (re != LIQ_OK) {
+        if (re != LIQ_ABORTED) FError = QStringLiteral("remapping failed (%1)").arg(int(re));
+        return false;
+    }
+    const liq_palette* pal = liq_get_palette(result.get());
+    transparent = -1;
+    palette.resize(size_t(pal->count) * 3);
+    for (unsigned i = 0; i < pal->count; ++i) {
+        palette[i * 3] = pal->entries[i].r;
+        palette[i * 3 + 1] = pal->entries[i].g;
+        palette[i * 3 + 2] = pal->entries[i].b;
+        if (pal->entries[i].a < 128 && transparent < 0) transparent = int(i);
+    }
+    return true;
+}
