@@ -2,6 +2,7 @@
 
 #include "app/VGApp.h"
 #include "outside/FFDecoder.h"
+#include "outside/VGConvert.h"
 #include "outside/ZelMessages.h"
 #include "outside/Zelfunction.h"
 
@@ -521,4 +522,44 @@ void TVGProj::DecodeBackward(TFFDecoder* decoder, int count, QObject* wnd, QList
     int skip = 0;
     while (frame && frame->PTS < time)
         frame = GroupStep(decoder, frame, skip, sink);
+}
+
+// ---- conversion -------------------------------------------------------------------
+
+TVideo2GifThread* TVGProj::StartConversion(QObject* wnd)
+{
+    ResetLogoImage();
+    TVGConvertFlag flag;
+    flag.VideoFileName = VideoFileName;
+    flag.GifFileName = GifFileName;
+    flag.StartPTS = StartPTS;
+    flag.EndPTS = EndPTS;
+    flag.CropRect = {CropRect.Left, CropRect.Top, CropRect.Right, CropRect.Bottom};
+    flag.UseCrop = UseCrop;
+    flag.ScaleFactor = GetScaleFactor();
+    flag.CustomWidth = CustomWidth;
+    flag.CustomHeight = CustomHeight;
+#ifdef GANTERLY_HAVE_CONFIG
+    flag.MaxFrameCount = VGConfig ? VGConfig->GifMaxFrame : 1000;
+#else
+    flag.MaxFrameCount = 1000;
+#endif
+    flag.GifFPS = GifFPS;
+    flag.Reserved = 0;
+    flag.GifSpeed = GifSpeed;
+    flag.GifLoop = GifLoop;
+    flag.Flip = Flip;
+    flag.Rotation = Rotation;
+    flag.Sequence = Sequence;
+    flag.OnDrawOverlay = [this](QPainter* painter, int w, int h) { DrawOverlays(painter, w, h); };
+    if (HasDeletedInRange())
+        flag.OnFrameDeleted = [this](int64_t pts) { return IsFrameDeleted(pts); };
+    flag.LibFolder = (App ? App->ExeFolder : QString()) + QStringLiteral("resource/FFDLL/");
+    flag.NotifyWnd = wnd;
+    flag.FinishMsg = WM_CONVERTFINISH;
+    flag.ProgressMsg = WM_CONVERTPROGRESS;
+    flag.ErrorMsg = WM_CONVERTERROR;
+    auto* thread = new TVideo2GifThread(flag);
+    thread->Resume();
+    return thread;
 }
