@@ -115,6 +115,8 @@ private:
 bool SamePTS(int64_t a, int64_t b);
 // Length of one frame of the decoder's video stream, 0 when the rate is unknown.
 int32_t FrameDuration(TFFDecoder* decoder);
+// A frame picture as a 24-bit bitmap file; false when it was not completely written.
+bool SaveBitmapFile(const QImage& image, const QString& fileName);
 
 class TVGProj {
 public:
