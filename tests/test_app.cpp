@@ -521,3 +521,19 @@ TEST_F(Program, ASecondStartEndsAtOnceAndSigtermEndsTheFirstCleanly)
     EXPECT_TRUE(WaitUntilRunning());
     Terminate(*third);
 }
+
+TEST_F(Program, WithoutTheInstallationRecordItTellsAndEnds)
+{
+    // A program folder of its own, without registry.ini.
+    const QString folder = MakeTempDir("noreg");
+    ASSERT_TRUE(QFile::copy(FExe, folder + "ganterly"));
+    FExe = folder + "ganterly";
+    auto p = Start();
+    ASSERT_TRUE(p->waitForFinished(30000));
+    EXPECT_EQ(p->exitCode(), 1);
+    const QString expected = "Installation information missing, try \"Run as administrator\" or reinstall \"Free Ganterly\".";
+    const QStringList log = LogBodies();
+    EXPECT_TRUE(log.contains("Message: " + expected)) << log.join('\n').toStdString();
+    EXPECT_EQ(log.last(), "over");
+    EXPECT_FALSE(QFileInfo::exists(FData + "ConfigSet.vgset"));  // settings not even loaded
+}

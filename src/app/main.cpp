@@ -16,7 +16,10 @@ int main(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(TApp::ProductTitle());
-    InstallGuiMsgBox();
+    // On a platform nobody can see (offscreen, minimal) a box would wait
+    // forever; there MsgBox logs the text and takes the harmless answer.
+    if (!IsInvisiblePlatform())
+        InstallGuiMsgBox();
 
     // SIGTERM, SIGINT and SIGHUP close the main window as the user would, so
     // a logout still saves the settings. A signal that comes early waits in
