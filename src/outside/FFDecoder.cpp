@@ -125,6 +125,7 @@ struct TFFDecoder::Impl {
     bool flushing = false;        // end of input sent to the codec
     bool atEnd = false;
     bool damaged = false;         // last Decode failed on damage
+    int64_t damagedPts = AV_NOPTS_VALUE;  // time of the damaged picture, when known
     bool resync = false;          // dropping frames until a clean keyframe
     int resyncDropped = 0;
     bool fromFileStart = true;    // no seek since the file was opened
@@ -253,6 +254,7 @@ struct TFFDecoder::Impl {
             int ret = avcodec_receive_frame(dec.get(), out);
             if (ret == 0) {
                 if (IsDamaged(out)) {
+                    damagedPts = TimeOf(out);
                     av_frame_unref(out);
                     if (resync && ++resyncDropped < ResyncDropLimit)
                         continue;
@@ -323,6 +325,7 @@ struct TFFDecoder::Impl {
     bool Next()
     {
         damaged = false;
+        damagedPts = AV_NOPTS_VALUE;
         if (hasAhead) {
             std::swap(prev, cur);
             std::swap(prevPts, curPts);
@@ -715,8 +718,11 @@ Walk WalkTo(TFFDecoder* dec, TFFDecoder::Impl& m, int64_t pts, const std::functi
         if (go && !go())
             return Walk::Cancelled;
         if (!dec->Decode(-1)) {
-            // The end of the stream: the last frame is the one shown.
-            return m.damaged ? Walk::Failed : Walk::Found;
+            // The end of the stream: the last frame is the one shown. Damage
+            // after the target leaves the clean current frame standing.
+            if (!m.damaged)
+                return Walk::Found;
+            return m.hasCur && m.damagedPts != AV_NOPTS_VALUE && m.damagedPts > pts ? Walk::Found : Walk::Failed;
         }
         if (m.curPts > pts) {
             if (!m.hasPrev)
