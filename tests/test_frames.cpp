@@ -118,3 +118,25 @@ TEST(FrameList, RemovalLeavesNoDanglingLinks)
     frames.Clear();
     EXPECT_TRUE(frames.IsEmpty());
 }
+
+TEST(FrameBitmap, FilesReadBackExactly)
+{
+    const QString dir = MakeTempDir("bmp");
+    std::mt19937 rng(3);
+    for (QImage::Format format : {QImage::Format_RGB888, QImage::Format_RGB32, QImage::Format_ARGB32}) {
+        for (int w : {1, 5, 7, 64}) {
+            QImage img(w, 3, format);
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < w; ++x)
+                    img.setPixel(x, y, qRgb(rng() % 256, rng() % 256, rng() % 256));
+            const QString file = dir + QString("f%1-%2.bmp").arg(int(format)).arg(w);
+            ASSERT_TRUE(SaveBitmapFile(img, file));
+            QImage back(file);
+            ASSERT_FALSE(back.isNull());
+            EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), img.convertToFormat(QImage::Format_RGB32))
+                << "format " << format << " width " << w;
+        }
+    }
+    EXPECT_FALSE(SaveBitmapFile(QImage(4, 4, QImage::Format_RGB888), dir + "no/such/folder/f.bmp"));
+    EXPECT_FALSE(SaveBitmapFile(QImage(), dir + "empty.bmp"));
+}

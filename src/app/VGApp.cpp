@@ -1,6 +1,7 @@
 #include "app/VGApp.h"
 
 #include "app/Language.h"
+#include "model/VGConfig.h"
 #include "outside/ZelInstance.h"
 #include "outside/ZelMessages.h"
 #include "outside/ZelMutex.h"
@@ -89,10 +90,12 @@ void TApp::StartUp()
 
 void TApp::ShutDown()
 {
-    LangObj = nullptr;
+    if (LangObj == FLanguage.get())
+        LangObj = nullptr;
     FLanguage.reset();
-    MsgOut(QStringLiteral("over"));
-    SetLogObj(nullptr);
+    FLog->LogMsg(QStringLiteral("over"));
+    if (LogObj() == FLog.get())
+        SetLogObj(nullptr);
     FLog.reset();
     FStarted = false;
 }
@@ -144,6 +147,8 @@ void TApp::LogSystemInfo()
 
 bool TApp::CheckSingleInstance()
 {
+    if (FInstanceMutex)
+        return true;  // ours already
     auto mutex = std::make_unique<TNamedMutex>(kInstanceMutex);
     if (!mutex->TryLock()) {
         TInstanceChannel::Notify(ProductTitle(), WM_INSTANCE_NOTICE, 0, 0);
@@ -157,9 +162,9 @@ bool TApp::CheckSingleInstance()
 
 bool TApp::HasInstallInfo() const { return !ReadRegString(HKEY_LOCAL_MACHINE, kInstallKey, kInstallValue).isEmpty(); }
 
-QString TApp::UserGuideUrl() const { return kUserGuideUrl; }
+QString TApp::UserGuideUrl() const { return VGConfig && VGConfig->HasPartnerLinks() ? kPartnerUrl : kUserGuideUrl; }
 
-QString TApp::SupportUrl() const { return kSupportUrl; }
+QString TApp::SupportUrl() const { return VGConfig && VGConfig->HasPartnerLinks() ? kPartnerUrl : kSupportUrl; }
 
 void TApp::EmptyTempFolder()
 {
@@ -167,4 +172,36 @@ void TApp::EmptyTempFolder()
         MsgOut(QStringLiteral("Temporary folder not emptied: ") + TempFolder);
 }
 
-bool TApp::SaveSettingsSilently() { return true; }
+void TApp::CheckInstallGUID()
+{
+    const QString guid = ReadRegString(HKEY_LOCAL_MACHINE, kInstallKey, kInstallValue);
+    // Without a record there is nothing to compare with; resetting the
+    // settings to an empty GUID would lose them for nothing.
+    if (guid.isEmpty() || !VGConfig)
+        return;
+    if (VGConfig->InstallGUID.isEmpty()) {
+        VGConfig->InstallGUID = guid;
+        SaveSettingsSilently();
+    } else if (VGConfig->InstallGUID != guid) {
+        MsgOut(QStringLiteral("New installation: settings reset to defaults"));
+        auto fresh = std::make_unique<TVGConfig>();
+        fresh->InstallGUID = guid;
+        delete VGConfig;
+        VGConfig = fresh.release();
+        SaveSettingsSilently();
+    }
+}
+
+bool TApp::SaveSettingsSilently()
+{
+    if (!VGConfig)
+        return false;
+    try {
+        if (VGConfig->SaveConfig(true))
+            return true;
+        MsgOut(QStringLiteral("Settings not saved: the document would not read back"));
+    } catch (const EZelError& e) {
+        MsgOut(QStringLiteral("Settings not saved: ") + e.Message);
+    }
+    return false;
+}

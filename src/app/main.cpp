@@ -2,6 +2,7 @@
 // runs the main window.
 #include "app/VGApp.h"
 #include "app/VGUIApp.h"
+#include "model/VGConfig.h"
 #include "outside/ZelSignals.h"
 #include "outside/Zelfunction.h"
 #include "ui/chrome/UIUtils.h"
@@ -15,10 +16,26 @@ int main(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(TApp::ProductTitle());
-    InstallGuiMsgBox();
+    // On a platform nobody can see (offscreen, minimal) a box would wait
+    // forever; there MsgBox logs the text and takes the harmless answer.
+    if (!IsInvisiblePlatform())
+        InstallGuiMsgBox();
+
+    // SIGTERM, SIGINT and SIGHUP close the main window as the user would, so
+    // a logout still saves the settings. A signal that comes early waits in
+    // the pipe until the loop runs.
+    QPointer<TMainForm> mainForm;
+    TEndSignals endSignals([&mainForm](int sig) {
+        MsgOut(QStringLiteral("Signal %1: closing").arg(sig));
+        if (mainForm)
+            mainForm->close();
+        else
+            QCoreApplication::quit();
+    });
 
     auto uiApp = std::make_unique<TUIApp>();
     UIApp = uiApp.get();
+    VGConfig = new TVGConfig;  // owned here; CheckInstallGUID may replace it
     auto app = std::make_unique<TApp>();
     App = app.get();
 
@@ -31,14 +48,9 @@ int main(int argc, char** argv)
                1, 4);
         rc = 1;
     } else {
-        QPointer<TMainForm> mainForm = new TMainForm;
-        TEndSignals endSignals([&mainForm](int sig) {
-            MsgOut(QStringLiteral("Signal %1: closing").arg(sig));
-            if (mainForm)
-                mainForm->close();
-            else
-                QCoreApplication::quit();
-        });
+        VGConfig->LoadConfig();
+        App->CheckInstallGUID();
+        mainForm = new TMainForm;
         mainForm->show();
         rc = QApplication::exec();
         delete mainForm;
@@ -48,6 +60,8 @@ int main(int argc, char** argv)
 
     App = nullptr;
     app.reset();
+    delete VGConfig;
+    VGConfig = nullptr;
     UIApp = nullptr;
     uiApp.reset();
     return rc;

@@ -2,6 +2,7 @@
 
 #include "app/VGApp.h"
 #include "outside/FFDecoder.h"
+#include "outside/VGConvert.h"
 #include "outside/ZelMessages.h"
 #include "outside/Zelfunction.h"
 
@@ -407,6 +408,79 @@ TVGElement* TVGProj::ElementAt(QPointF point)
 
 // ---- frame groups ---------------------------------------------------------------
 
+namespace {
+void PutLE(char* p, uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+}  // namespace
+
+// A 24-bit bottom-up bitmap file, written in one piece. Every frame of a group
+// costs one full-size file, and this is several times quicker than the
+// general image writer. False when the file cannot be written completely.
+bool SaveBitmapFile(const QImage& image, const QString& fileName)
+{
+    if (image.isNull())
+        return false;
+    QImage src = image;
+    if (src.format() != QImage::Format_RGB888 && src.format() != QImage::Format_RGB32)
+        src = src.convertToFormat(QImage::Format_RGB888);
+    const int w = src.width(), h = src.height();
+    const qsizetype stride = (static_cast<qsizetype>(w) * 3 + 3) & ~qsizetype(3);
+    const qsizetype dataSize = stride * h;
+    constexpr int headerSize = 14 + 40;
+    char header[headerSize] = {};
+    header[0] = 'B';
+    header[1] = 'M';
+    PutLE(header + 2, static_cast<uint32_t>(headerSize + dataSize), 4);
+    PutLE(header + 10, headerSize, 4);
+    PutLE(header + 14, 40, 4);
+    PutLE(header + 18, static_cast<uint32_t>(w), 4);
+    PutLE(header + 22, static_cast<uint32_t>(h), 4);
+    PutLE(header + 26, 1, 2);
+    PutLE(header + 28, 24, 2);
+    PutLE(header + 34, static_cast<uint32_t>(dataSize), 4);
+    PutLE(header + 38, 2835, 4);  // 72 dpi
+    PutLE(header + 42, 2835, 4);
+
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    bool ok = file.write(header, headerSize) == headerSize;
+    // Rows go out in chunks of a reused buffer: a whole-file buffer would be
+    // fresh memory, and faulting it in costs more than the conversion.
+    const int rowsPerChunk = static_cast<int>(std::max<qsizetype>(1, (256 * 1024) / std::max<qsizetype>(1, stride)));
+    std::vector<uchar> chunk(static_cast<size_t>(stride * rowsPerChunk), 0);
+    const bool rgb32 = src.format() == QImage::Format_RGB32;
+    for (int row = 0; ok && row < h; row += rowsPerChunk) {
+        const int rows = std::min(rowsPerChunk, h - row);
+        for (int r = 0; r < rows; ++r) {
+            // Bottom-up: the file's row (row + r) is the picture's row h - 1 - row - r.
+            const uchar* in = src.constScanLine(h - 1 - row - r);
+            uchar* out = chunk.data() + stride * r;
+            if (rgb32) {
+                const auto* px = reinterpret_cast<const QRgb*>(in);
+                for (int x = 0; x < w; ++x, out += 3) {
+                    out[0] = static_cast<uchar>(qBlue(px[x]));
+                    out[1] = static_cast<uchar>(qGreen(px[x]));
+                    out[2] = static_cast<uchar>(qRed(px[x]));
+                }
+            } else {
+                for (int x = 0; x < w; ++x, in += 3, out += 3) {
+                    out[0] = in[2];
+                    out[1] = in[1];
+                    out[2] = in[0];
+                }
+            }
+        }
+        const qsizetype bytes = stride * rows;
+        ok = file.write(reinterpret_cast<const char*>(chunk.data()), bytes) == bytes;
+    }
+    file.close();
+    return ok && file.error() == QFileDevice::NoError;
+}
+
 // The decoder's current picture as a new frame of the list, its bitmap in the
 // temporary folder. A picture that cannot be had or saved gives no frame
 // (logged), so no frame ever points at a missing file.
@@ -426,7 +500,7 @@ TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
         return nullptr;
     }
     const QString file = App->TempFileName(QStringLiteral(".bmp"));
-    if (file.isEmpty() || !bitmap.save(file, "BMP")) {
+    if (file.isEmpty() || !SaveBitmapFile(bitmap, file)) {
         MsgOut(QStringLiteral("MakeFrame: cannot write the frame bitmap \"") + file + QStringLiteral("\""));
         QFile::remove(file);
         return nullptr;
@@ -521,4 +595,44 @@ void TVGProj::DecodeBackward(TFFDecoder* decoder, int count, QObject* wnd, QList
     int skip = 0;
     while (frame && frame->PTS < time)
         frame = GroupStep(decoder, frame, skip, sink);
+}
+
+// ---- conversion -------------------------------------------------------------------
+
+TVideo2GifThread* TVGProj::StartConversion(QObject* wnd)
+{
+    ResetLogoImage();
+    TVGConvertFlag flag;
+    flag.VideoFileName = VideoFileName;
+    flag.GifFileName = GifFileName;
+    flag.StartPTS = StartPTS;
+    flag.EndPTS = EndPTS;
+    flag.CropRect = {CropRect.Left, CropRect.Top, CropRect.Right, CropRect.Bottom};
+    flag.UseCrop = UseCrop;
+    flag.ScaleFactor = GetScaleFactor();
+    flag.CustomWidth = CustomWidth;
+    flag.CustomHeight = CustomHeight;
+#ifdef GANTERLY_HAVE_CONFIG
+    flag.MaxFrameCount = VGConfig ? VGConfig->GifMaxFrame : 1000;
+#else
+    flag.MaxFrameCount = 1000;
+#endif
+    flag.GifFPS = GifFPS;
+    flag.Reserved = 0;
+    flag.GifSpeed = GifSpeed;
+    flag.GifLoop = GifLoop;
+    flag.Flip = Flip;
+    flag.Rotation = Rotation;
+    flag.Sequence = Sequence;
+    flag.OnDrawOverlay = [this](QPainter* painter, int w, int h) { DrawOverlays(painter, w, h); };
+    if (HasDeletedInRange())
+        flag.OnFrameDeleted = [this](int64_t pts) { return IsFrameDeleted(pts); };
+    flag.LibFolder = (App ? App->ExeFolder : QString()) + QStringLiteral("resource/FFDLL/");
+    flag.NotifyWnd = wnd;
+    flag.FinishMsg = WM_CONVERTFINISH;
+    flag.ProgressMsg = WM_CONVERTPROGRESS;
+    flag.ErrorMsg = WM_CONVERTERROR;
+    auto* thread = new TVideo2GifThread(flag);
+    thread->Resume();
+    return thread;
 }

@@ -26,6 +26,7 @@
 class QObject;
 class QPainter;
 class TFFDecoder;
+class TVideo2GifThread;
 
 // A rectangle by its edges; Right and Bottom are exclusive, so the width is
 // Right - Left (unlike QRect::right(), which is the last pixel inside).
@@ -114,6 +115,8 @@ private:
 bool SamePTS(int64_t a, int64_t b);
 // Length of one frame of the decoder's video stream, 0 when the rate is unknown.
 int32_t FrameDuration(TFFDecoder* decoder);
+// A frame picture as a 24-bit bitmap file; false when it was not completely written.
+bool SaveBitmapFile(const QImage& image, const QString& fileName);
 
 class TVGProj {
 public:
@@ -180,7 +183,9 @@ public:
     void DecodeForward(TFFDecoder* decoder, int count, QObject* wnd, QList<TVGFrame*>& list, int64_t time);
     void DecodeBackward(TFFDecoder* decoder, int count, QObject* wnd, QList<TVGFrame*>& list, int64_t time);
 
-    // The conversion is started from here (StartConversion) by the conversion unit.
+    // Starts the conversion of the clip into GifFileName; the thread, already
+    // running, reports to wnd and belongs to the caller.
+    TVideo2GifThread* StartConversion(QObject* wnd);
 
 private:
     QSize BaseSize() const;

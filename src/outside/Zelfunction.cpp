@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLocale>
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 // ---- errors ---------------------------------------------------------------
 
@@ -133,14 +135,19 @@ bool CopyFileEx(const QString& from, const QString& to)
     return !ec;
 }
 
+// The desktop services need a GUI application; a tool without one gets false.
+static bool HasDesktop() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
+
 bool OpenFileDir(const QString& path)
 {
+    if (!HasDesktop())
+        return false;
     const QFileInfo fi(path);
     const QString dir = fi.isDir() ? fi.absoluteFilePath() : fi.absolutePath();
     return QDesktopServices::openUrl(QUrl::fromLocalFile(dir));
 }
 
-bool OpenUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode)); }
+bool OpenUrl(const QString& url) { return HasDesktop() && QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode)); }
 
 int EmptyFolder(const QString& folder)
 {
@@ -149,15 +156,20 @@ int EmptyFolder(const QString& folder)
     const fs::path root(QFile::encodeName(folder).toStdString());
     if (!fs::is_directory(root, ec))
         return 0;
+    // Listed first: removing entries while a directory is being read may
+    // skip or repeat entries.
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
+        entries.push_back(it->path());
     int failed = 0;
-    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    for (const fs::path& p : entries) {
         std::error_code rm;
         // remove_all removes a link itself, never what it points to.
-        fs::remove_all(it->path(), rm);
+        fs::remove_all(p, rm);
         if (rm) {
             ++failed;
             MsgOut(QStringLiteral("Delete \"%1\" failed: %2")
-                       .arg(QFile::decodeName(it->path().c_str()), QString::fromStdString(rm.message())));
+                       .arg(QFile::decodeName(p.c_str()), QString::fromStdString(rm.message())));
         }
     }
     return failed;
@@ -171,10 +183,14 @@ QString GetWindowsVerNum() { return QSysInfo::kernelVersion(); }
 
 bool IsWin64() { return QSysInfo::currentCpuArchitecture().contains(QLatin1String("64")); }
 
+// full: always four numbers (major.minor.patch.build), as file versions are given.
 QString GetProVersion(bool full)
 {
-    const QString v = QStringLiteral(GANTERLY_VERSION);
-    return full ? v + QStringLiteral(" (Qt ") + QLatin1String(qVersion()) + QLatin1Char(')') : v;
+    QString v = QStringLiteral(GANTERLY_VERSION);
+    if (full)
+        while (v.count(QLatin1Char('.')) < 3)
+            v += QStringLiteral(".0");
+    return v;
 }
 
 namespace {
@@ -376,7 +392,7 @@ QSize GPImageSize(const QString& file)
 {
     QImageReader reader(file);
     QSize size = reader.size();
-    if (!size.isValid())
+    if (size.isEmpty())
         size = reader.read().size();
-    return size.isValid() ? size : QSize();
+    return size.isEmpty() ? QSize() : size;
 }

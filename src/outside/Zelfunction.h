@@ -65,7 +65,7 @@ bool WriteRegString(uintptr_t root, const QString& key, const QString& name, con
 QString GetWindowsVersion(bool a = false, bool b = false);
 QString GetWindowsVerNum();
 bool IsWin64();
-QString GetProVersion(bool full = false);
+QString GetProVersion(bool full = false);         // "1.0.0"; full: "1.0.0.0"
 unsigned SystemLanguageId();                     // e.g. 0x409 for en_US
 unsigned LanguageIdForLocale(const QString& localeName);
 

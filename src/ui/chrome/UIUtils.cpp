@@ -4,6 +4,7 @@
 #include "outside/Zelfunction.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QThread>
 
@@ -59,4 +60,10 @@ void InstallGuiMsgBox()
             app, [&] { answer = ShowMessageBox(text, caption, buttons, icon); }, Qt::BlockingQueuedConnection);
         return answer;
     });
+}
+
+bool IsInvisiblePlatform()
+{
+    const QString p = QGuiApplication::platformName();
+    return p == QLatin1String("offscreen") || p == QLatin1String("minimal");
 }

@@ -1,0 +1,480 @@
+// The GIF encoder, checked by decoding what it wrote with Qt's GIF reader, with
+// FFmpeg's GIF decoder and by walking the file's blocks.
+
+#include "TestSupport.h"
+#include "outside/GifEncoder.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QRandomGenerator>
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+// What the file's own blocks say.
+struct TGifBlocks {
+    bool Valid = false;
+    int Width = 0, Height = 0;
+    int LoopCount = -2;           // -2: no looping extension
+    QList<int> Delays;            // per image, centiseconds
+    QList<QRect> Rects;           // per image
+    QList<int> Transparent;       // per image, -1 none
+};
+
+TGifBlocks ParseGif(const QString& path)
+{
+    TGifBlocks r;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return r;
+    const QByteArray b = f.readAll();
+    auto u8 = [&](qsizetype i) { return i < b.size() ? int(uint8_t(b[i])) : -1; };
+    auto u16 = [&](qsizetype i) { return u8(i) | u8(i + 1) << 8; };
+    if (!b.startsWith("GIF89a") || b.size() < 13) return r;
+    r.Width = u16(6), r.Height = u16(8);
+    qsizetype p = 13;
+    if (u8(10) & 0x80) p += 3 * (1 << ((u8(10) & 7) + 1));
+    auto skipSubBlocks = [&] {
+        while (p < b.size() && u8(p) > 0) p += u8(p) + 1;
+        ++p;
+    };
+    int delay = 0, transparent = -1;
+    while (p < b.size()) {
+        const int tag = u8(p++);
+        if (tag == 0x3B) { r.Valid = true; break; }
+        if (tag == 0x21) {
+            const int label = u8(p++);
+            if (label == 0xF9 && u8(p) == 4) {
+                delay = u16(p + 2);
+                transparent = (u8(p + 1) & 1) ? u8(p + 4) : -1;
+            } else if (label == 0xFF && u8(p) == 11 && b.mid(p + 1, 11) == "NETSCAPE2.0") {
+                r.LoopCount = u16(p + 14);
+            }
+            skipSubBlocks();
+        } else if (tag == 0x2C) {
+            r.Rects.append(QRect(u16(p), u16(p + 2), u16(p + 4), u16(p + 6)));
+            const int flags = u8(p + 8);
+            p += 9;
+            if (flags & 0x80) p += 3 * (1 << ((flags & 7) + 1));
+            ++p; // LZW minimum code size
+            skipSubBlocks();
+            r.Delays.append(delay);
+            r.Transparent.append(transparent);
+            delay = 0, transparent = -1;
+        } else {
+            return r;
+        }
+    }
+    return r;
+}
+
+QList<QImage> ReadWithQt(const QString& path, QList<int>* delaysMs = nullptr)
+{
+    QList<QImage> frames;
+    QImageReader reader(path, "gif");
+    for (;;) {
+        QImage img = reader.read();
+        if (img.isNull()) break;
+        frames.append(img.convertToFormat(QImage::Format_RGB888));
+        if (delaysMs) delaysMs->append(reader.nextImageDelay());
+    }
+    return frames;
+}
+
+// Every frame FFmpeg's GIF decoder gives, composed, as RGB888.
+QList<QImage> ReadWithFFmpeg(const QString& path, int64_t* durationCs = nullptr)
+{
+    QList<QImage> frames;
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, QFile::encodeName(path).constData(), nullptr, nullptr) < 0) return frames;
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> fmtGuard(fmt, [](AVFormatContext* p) { avformat_close_input(&p); });
+    if (avformat_find_stream_info(fmt, nullptr) < 0) return frames;
+    const AVCodec* codec = nullptr;
+    const int si = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    if (si < 0) return frames;
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)> dec(avcodec_alloc_context3(codec), [](AVCodecContext* p) { avcodec_free_context(&p); });
+    avcodec_parameters_to_context(dec.get(), fmt->streams[si]->codecpar);
+    if (avcodec_open2(dec.get(), codec, nullptr) < 0) return frames;
+    std::unique_ptr<AVPacket, void (*)(AVPacket*)> pkt(av_packet_alloc(), [](AVPacket* p) { av_packet_free(&p); });
+    std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame(av_frame_alloc(), [](AVFrame* p) { av_frame_free(&p); });
+    const AVRational tb = fmt->streams[si]->time_base;
+    int64_t total = 0;
+    auto receive = [&] {
+        while (avcodec_receive_frame(dec.get(), frame.get()) >= 0) {
+            QImage img(frame->width, frame->height, QImage::Format_RGB888);
+            SwsContext* sws = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
+                                             frame->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr);
+            uint8_t* dst[1] = {img.bits()};
+            int dstStride[1] = {int(img.bytesPerLine())};
+            sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
+            sws_freeContext(sws);
+            frames.append(img);
+            av_frame_unref(frame.get());
+        }
+    };
+    while (av_read_frame(fmt, pkt.get()) >= 0) {
+        if (pkt->stream_index == si) {
+            total += av_rescale_q(pkt->duration, tb, AVRational{1, 100});
+            if (avcodec_send_packet(dec.get(), pkt.get()) >= 0) receive();
+        }
+        av_packet_unref(pkt.get());
+    }
+    avcodec_send_packet(dec.get(), nullptr);
+    receive();
+    if (durationCs) *durationCs = total;
+    return frames;
+}
+
+QImage Gradient(int w, int h, int shift = 0)
+{
+    QImage img(w, h, QImage::Format_RGB888);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 255 / std::max(1, w - 1) + shift) & 255, y * 255 / std::max(1, h - 1), 128));
+    return img;
+}
+
+QImage Flat(int w, int h, QRgb c)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(c);
+    return img;
+}
+
+QImage Noise(int w, int h, quint32 seed)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    QRandomGenerator rng(seed);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) line[x] = 0xFF000000u | (rng.generate() & 0xFFFFFF);
+    }
+    return img;
+}
+
+struct TDiff { double Mean = 0; int Max = 0; };
+
+TDiff Compare(const QImage& a, const QImage& b)
+{
+    TDiff d;
+    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
+    if (x.size() != y.size()) return {1e9, 255};
+    int64_t sum = 0;
+    for (int r = 0; r < x.height(); ++r) {
+        const uint8_t* p = x.constScanLine(r);
+        const uint8_t* q = y.constScanLine(r);
+        for (int i = 0; i < x.width() * 3; ++i) {
+            const int e = std::abs(int(p[i]) - int(q[i]));
+            sum += e;
+            d.Max = std::max(d.Max, e);
+        }
+    }
+    d.Mean = double(sum) / (double(x.width()) * x.height() * 3);
+    return d;
+}
+
+TGifEncoderOptions Options(int w, int h, int loop = -1)
+{
+    TGifEncoderOptions o;
+    o.Width = w;
+    o.Height = h;
+    o.Loop = loop;
+    return o;
+}
+
+} // namespace
+
+TEST(GifEncoder, GradientsAndFlatColoursSurviveBothDecoders)
+{
+    const QString path = MakeTempDir("gif") + "a.gif";
+    const QList<QImage> input = {Gradient(96, 64), Flat(96, 64, qRgb(200, 30, 40)), Gradient(96, 64, 40),
+                                 Flat(96, 64, qRgb(0, 0, 0)), Flat(96, 64, qRgb(255, 255, 255))};
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open(path, Options(96, 64)));
+    for (const QImage& img : input) ASSERT_TRUE(enc.AddFrame(img, 10));
+    ASSERT_TRUE(enc.Finish()) << enc.LastError().toStdString();
+    EXPECT_EQ(enc.FramesWritten(), 5);
+    EXPECT_EQ(enc.BytesWritten(), QFile(path).size());
+
+    for (const QList<QImage>& frames : {ReadWithQt(path), ReadWithFFmpeg(path)}) {
+        ASSERT_EQ(frames.size(), input.size());
+        for (int i = 0; i < input.size(); ++i) {
+            const TDiff d = Compare(frames[i], input[i]);
+            const bool flat = i % 2 == 1 || i >= 3;
+            EXPECT_LE(d.Max, flat ? 1 : 40) << "frame " << i;
+            EXPECT_LT(d.Mean, flat ? 0.5 : 5.0) << "frame " << i;
+        }
+    }
+}
+
+TEST(GifEncoder, IdenticalFramesMergeAndDelaysAddUp)
+{
+    const QString path = MakeTempDir("gif") + "merge.gif";
+    const QImage a = Gradient(40, 30), b = Flat(40, 30, qRgb(10, 200, 10));
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open(path, Options(40, 30)));
+    // A A B B B A with delays 5, 6, 7, 8, 9, 4 -> three frames of 11, 24, 4.
+    const QList<std::pair<QImage, int>> seq = {{a, 5}, {a, 6}, {b, 7}, {b, 8}, {b, 9}, {a, 4}};
+    for (const auto& [img, d] : seq) ASSERT_TRUE(enc.AddFrame(img, d));
+    ASSERT_TRUE(enc.Finish());
+    EXPECT_EQ(enc.FramesAdded(), 6);
+    EXPECT_EQ(enc.FramesWritten(), 3);
+    const TGifBlocks g = ParseGif(path);
+    ASSERT_TRUE(g.Valid);
+    EXPECT_EQ(g.Delays, (QList<int>{11, 24, 4}));
+    int64_t ffDuration = 0;
+    EXPECT_EQ(ReadWithFFmpeg(path, &ffDuration).size(), 3);
+    EXPECT_EQ(ffDuration, 39);
+    QList<int> qtDelays;
+    EXPECT_EQ(ReadWithQt(path, &qtDelays).size(), 3);
+    EXPECT_EQ(qtDelays, (QList<int>{110, 240, 40}));
+}
+
+TEST(GifEncoder, DelaysAreClampedAndLongOnesSplit)
+{
+    const QString path = MakeTempDir("gif") + "delay.gif";
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open(path, Options(8, 8)));
+    ASSERT_TRUE(enc.AddFrame(Flat(8, 8, qRgb(1, 2, 3)), 0));      // below the minimum: 2
+    ASSERT_TRUE(enc.AddFrame(Flat(8, 8, qRgb(90, 2, 3)), 40000));
+    ASSERT_TRUE(enc.AddFrame(Flat(8, 8, qRgb(90, 2, 3)), 40000)); // merged: 80000 > 65535
+    ASSERT_TRUE(enc.Finish());
+    const TGifBlocks g = ParseGif(path);
+    ASSERT_TRUE(g.Valid);
+    int64_t sum = 0;
+    for (int d : g.Delays) { sum += d; EXPECT_LE(d, 65535); }
+    EXPECT_EQ(g.Delays.first(), 2);
+    EXPECT_EQ(sum, 80002);
+    // The padding frame shows nothing new.
+    const QList<QImage> frames = ReadWithFFmpeg(path);
+    ASSERT_GE(frames.size(), 2);
+    EXPECT_EQ(Compare(frames.last(), Flat(8, 8, qRgb(90, 2, 3))).Max, 0);
+}
+
+TEST(GifEncoder, LoopExtensionFollowsTheLoopCount)
+{
+    const QString dir = MakeTempDir("gif");
+    for (const auto& [loop, expected] : {std::pair{-1, 0}, {0, -2}, {3, 3}}) {
+        const QString path = dir + QString("loop%1.gif").arg(loop);
+        TGifEncoder enc;
+        ASSERT_TRUE(enc.Open(path, Options(4, 4, loop)));
+        ASSERT_TRUE(enc.AddFrame(Flat(4, 4, qRgb(9, 9, 9)), 10));
+        ASSERT_TRUE(enc.AddFrame(Flat(4, 4, qRgb(99, 9, 9)), 10));
+        ASSERT_TRUE(enc.Finish());
+        const TGifBlocks g = ParseGif(path);
+        ASSERT_TRUE(g.Valid);
+        EXPECT_EQ(g.LoopCount, expected) << "loop " << loop;
+        QImageReader reader(path, "gif");
+        EXPECT_EQ(reader.loopCount(), loop) << "loop " << loop;
+    }
+}
+
+TEST(GifEncoder, OnlyTheChangedRectangleIsStored)
+{
+    const QString path = MakeTempDir("gif") + "rect.gif";
+    const QImage base = Gradient(64, 48);
+    QImage moved = base;
+    moved.setPixel(20, 10, qRgb(255, 0, 255));
+    moved.setPixel(30, 17, qRgb(0, 255, 0));
+    QImage subtle = moved;
+    subtle.setPixel(5, 5, qRgb(qRed(moved.pixel(5, 5)) ^ 1, qGreen(moved.pixel(5, 5)), qBlue(moved.pixel(5, 5))));
+    TGifEncoderOptions o = Options(64, 48);
+    o.Tolerance = 3;
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open(path, o));
+    ASSERT_TRUE(enc.AddFrame(base, 5));
+    ASSERT_TRUE(enc.AddFrame(moved, 5));
+    ASSERT_TRUE(enc.AddFrame(subtle, 5)); // within the tolerance: no new frame
+    ASSERT_TRUE(enc.Finish());
+    const TGifBlocks g = ParseGif(path);
+    ASSERT_EQ(g.Rects.size(), 2);
+    EXPECT_EQ(g.Rects[0], QRect(0, 0, 64, 48));
+    EXPECT_EQ(g.Rects[1], QRect(20, 10, 11, 8));
+    EXPECT_EQ(g.Transparent[0], -1);
+    EXPECT_GE(g.Transparent[1], 0);
+    EXPECT_EQ(g.Delays[1], 10);
+    const QList<QImage> frames = ReadWithQt(path);
+    ASSERT_EQ(frames.size(), 2);
+    EXPECT_LE(Compare(frames[1], moved).Mean, 3.0);
+    EXPECT_EQ(frames[1].pixel(20, 10), qRgb(255, 0, 255));
+    EXPECT_EQ(frames[1].pixel(30, 17), qRgb(0, 255, 0));
+}
+
+TEST(GifEncoder, SlowDriftDoesNotAccumulate)
+{
+    // Each frame is one level brighter than the last: every step is inside
+    // the tolerance, the whole ramp is not.
+    const QString path = MakeTempDir("gif") + "drift.gif";
+    TGifEncoderOptions o = Options(32, 32);
+    o.Tolerance = 4;
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open(path, o));
+    QImage last;
+    for (int i = 0; i < 40; ++i) {
+        last = Flat(32, 32, qRgb(100 + i, 50 + i, 20 + i));
+        ASSERT_TRUE(enc.AddFrame(last, 4));
+    }
+    ASSERT_TRUE(enc.Finish());
+    const QList<QImage> frames = ReadWithFFmpeg(path);
+    ASSERT_FALSE(frames.isEmpty());
+    EXPECT_LE(Compare(frames.last(), last).Max, 4);
+    EXPECT_LT(frames.size(), 40);
+    const TGifBlocks g = ParseGif(path);
+    int sum = 0;
+    for (int d : g.Delays) sum += d;
+    EXPECT_EQ(sum, 160);
+}
+
+TEST(GifEncoder, OddSizesAndOnePixel)
+{
+    const QString dir = MakeTempDir("gif");
+    for (const QSize s : {QSize(1, 1), QSize(161, 121), QSize(3, 250), QSize(257, 1)}) {
+        const QString path = dir + QString("odd%1x%2.gif").arg(s.width()).arg(s.height());
+        TGifEncoder enc;
+        ASSERT_TRUE(enc.Open(path, Options(s.width(), s.height())));
+        const QImage a = Gradient(s.width(), s.height()), b = Flat(s.width(), s.height(), qRgb(7, 77, 177));
+        ASSERT_TRUE(enc.AddFrame(a, 3));
+        ASSERT_TRUE(enc.AddFrame(b, 3));
+        ASSERT_TRUE(enc.Finish()) << enc.LastError().toStdString();
+        const QList<QImage> frames = ReadWithFFmpeg(path);
+        ASSERT_EQ(frames.size(), 2) << s.width() << "x" << s.height();
+        EXPECT_EQ(frames[0].size(), s);
+        EXPECT_LT(Compare(frames[0], a).Mean, 5.0);
+        EXPECT_LE(Compare(frames[1], b).Max, 1);
+        EXPECT_EQ(ReadWithQt(path).size(), 2);
+    }
+}
+
+TEST(GifEncoder, RawRgbRowsWithPadding)
+{
+    const QString path = MakeTempDir("gif") + "raw.gif";
+    const QImage img = Gradient(50, 20);
+    const int stride = 50 * 3 + 10;
+    std::vector<uint8_t> buf(size_t(stride) * 20, 0xEE);
+    for (int y = 0; y < 20; ++y) std::memcpy(buf.data() + size_t(y) * stride, img.constScanLine(y), 150);
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open(path, Options(50, 20)));
+    ASSERT_TRUE(enc.AddFrameRGB(buf.data(), stride, 5));
+    ASSERT_TRUE(enc.Finish());
+    const QList<QImage> frames = ReadWithQt(path);
+    ASSERT_EQ(frames.size(), 1);
+    EXPECT_LT(Compare(frames[0], img).Mean, 3.0);
+}
+
+TEST(GifEncoder, BadSizesAndPathsGiveClearErrors)
+{
+    const QString dir = MakeTempDir("gif");
+    for (const QSize s : {QSize(65536, 10), QSize(10, 65536), QSize(0, 5), QSize(5, -1)}) {
+        TGifEncoder enc;
+        EXPECT_FALSE(enc.Open(dir + "big.gif", Options(s.width(), s.height())));
+        EXPECT_TRUE(enc.LastError().contains("65535")) << enc.LastError().toStdString();
+        EXPECT_FALSE(enc.AddFrame(Flat(5, 5, 0), 5));
+        EXPECT_FALSE(enc.Finish());
+    }
+    {
+        TGifEncoder enc;
+        const QString bad = dir + "missing/folder/x.gif";
+        EXPECT_FALSE(enc.Open(bad, Options(10, 10)));
+        EXPECT_TRUE(enc.LastError().startsWith("cannot create " + bad + ": ")) << enc.LastError().toStdString();
+    }
+    {
+        TGifEncoder enc;
+        ASSERT_TRUE(enc.Open(dir + "wrong.gif", Options(10, 10)));
+        EXPECT_FALSE(enc.AddFrame(Flat(11, 10, 0), 5));
+        EXPECT_TRUE(enc.LastError().contains("11 x 10")) << enc.LastError().toStdString();
+        EXPECT_FALSE(enc.Finish());
+    }
+    {
+        TGifEncoder enc;
+        ASSERT_TRUE(enc.Open(dir + "empty.gif", Options(10, 10)));
+        EXPECT_FALSE(enc.Finish());
+        EXPECT_TRUE(enc.LastError().contains("no frames")) << enc.LastError().toStdString();
+    }
+}
+
+TEST(GifEncoder, FullDiskIsTheErrorEvenWhenCancelledAfterwards)
+{
+    if (!QFile::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open("/dev/full", Options(200, 200)));
+    bool failed = false;
+    for (int i = 0; i < 30 && !failed; ++i) failed = !enc.AddFrame(Noise(200, 200, i), 5);
+    EXPECT_FALSE(enc.Finish());
+    enc.Cancel();
+    EXPECT_TRUE(enc.LastError().startsWith("cannot write /dev/full: ")) << enc.LastError().toStdString();
+    EXPECT_FALSE(enc.Cancelled());
+}
+
+TEST(GifEncoder, CancelIsQuickEvenWithAFullQueue)
+{
+    const QString path = MakeTempDir("gif") + "cancel.gif";
+    TGifEncoderOptions o = Options(1280, 720);
+    o.Threads = 1;
+    o.QueueFrames = 2;
+    o.Speed = 1;
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open(path, o));
+    std::vector<QImage> frames;
+    for (int i = 0; i < 4; ++i) frames.push_back(Noise(1280, 720, 100 + i));
+    std::atomic<bool> producerDone{false};
+    std::atomic<int> accepted{0};
+    std::thread producer([&] {
+        for (int i = 0; i < 50; ++i) {
+            if (!enc.AddFrame(frames[size_t(i) % frames.size()], 5)) break;
+            accepted++;
+        }
+        producerDone = true;
+    });
+    // Wait until the queue is full and the producer is blocked.
+    const auto t0 = std::chrono::steady_clock::now();
+    while (enc.MaxInFlight() < 2 && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(20))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(producerDone);
+    const auto c0 = std::chrono::steady_clock::now();
+    enc.Cancel();
+    while (!producerDone && std::chrono::steady_clock::now() - c0 < std::chrono::seconds(5))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto blockedFor = std::chrono::steady_clock::now() - c0;
+    EXPECT_FALSE(enc.Finish());
+    const auto finishedAfter = std::chrono::steady_clock::now() - c0;
+    producer.join();
+    EXPECT_LT(blockedFor, std::chrono::milliseconds(100));
+    EXPECT_LT(finishedAfter, std::chrono::milliseconds(300));
+    EXPECT_EQ(enc.LastError(), "cancelled");
+    EXPECT_TRUE(enc.Cancelled());
+    EXPECT_LE(enc.MaxInFlight(), 2);
+}
+
+TEST(GifEncoder, QueueStaysBoundedOnALongClip)
+{
+    const QString path = MakeTempDir("gif") + "long.gif";
+    TGifEncoderOptions o = Options(160, 90);
+    o.QueueFrames = 3;
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open(path, o));
+    for (int i = 0; i < 60; ++i) ASSERT_TRUE(enc.AddFrame(Noise(160, 90, quint32(i)), 4));
+    ASSERT_TRUE(enc.Finish());
+    EXPECT_LE(enc.MaxInFlight(), 3);
+    EXPECT_GE(enc.MaxInFlight(), 1);
+    EXPECT_EQ(enc.FramesWritten(), 60);
+    EXPECT_EQ(ReadWithFFmpeg(path).size(), 60);
+}
+
+TEST(GifEncoder, DestroyingAnUnfinishedEncoderIsSafe)
+{
+    const QString path = MakeTempDir("gif") + "drop.gif";
+    auto enc = std::make_unique<TGifEncoder>();
+    ASSERT_TRUE(enc->Open(path, Options(64, 64)));
+    for (int i = 0; i < 6; ++i) ASSERT_TRUE(enc->AddFrame(Noise(64, 64, quint32(i)), 4));
+    enc.reset();
+    SUCCEED();
+}
