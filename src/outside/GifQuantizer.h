@@ -13,6 +13,7 @@ struct TGifQuantizerOptions {
     int Quality = 90;     // 1..100
     int Speed = 6;        // 1..10
     float Dither = 1.0f;  // 0..1
+    int MaxColours = 256; // 2..256
 };
 
 class TGifQuantizer {
@@ -24,8 +25,9 @@ public:
     TGifQuantizer& operator=(const TGifQuantizer&) = delete;
 
     // rgba: width * height pixels, 4 bytes each. Fills palette (RGB triples),
-    // the transparent index (or -1) and one index per pixel.
-    bool Run(const uint8_t* rgba, int width, int height, std::vector<uint8_t>& palette,
+    // the transparent index (or -1) and one index per pixel. withTransparent
+    // keeps a transparent entry even when no pixel is transparent.
+    bool Run(const uint8_t* rgba, int width, int height, bool withTransparent, std::vector<uint8_t>& palette,
              int& transparent, std::vector<uint8_t>& pixels);
     const QString& LastError() const { return FError; }
 
