@@ -58,6 +58,7 @@ int main(int argc, char** argv)
         else if (k == "--threads") opt.Threads = v.toInt();
         else if (k == "--colours") opt.MaxColours = v.toInt();
         else if (k == "--slack") opt.KeepSlack = v.toInt();
+        else if (k == "--slack-mse") opt.KeepSlackPerMse = v.toFloat();
         else return Fail("unknown option " + k);
     }
     QElapsedTimer timer;

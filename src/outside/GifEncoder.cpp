@@ -27,6 +27,7 @@ struct TJob {
     bool Taken = false;            // a worker has it
     bool Done = false;             // quantised
     TGifFrame Frame;
+    double Mse = 0;                // of the palette, per channel
 };
 } // namespace
 
@@ -293,6 +294,7 @@ void TGifEncoder::TImpl::WorkerLoop()
                              .arg(Path).arg(job->Index + 1).arg(quantizer.LastError()));
             return;
         }
+        job->Mse = quantizer.LastMse();
         {
             std::lock_guard lock(M);
             job->Done = true;
@@ -372,7 +374,8 @@ static void Refine(TJob& job, std::vector<uint32_t>& displayed, int width, int s
 bool TGifEncoder::TImpl::WriteJob(TJob& job)
 {
     if (Displayed.empty()) Displayed.assign(size_t(Options.Width) * Options.Height, 0);
-    Refine(job, Displayed, Options.Width, job.Index > 0 ? Options.KeepSlack : -1);
+    const int slack = Options.KeepSlack + int(Options.KeepSlackPerMse * job.Mse);
+    Refine(job, Displayed, Options.Width, job.Index > 0 ? slack : -1);
     std::vector<uint8_t>().swap(job.Rgba);
     int64_t delay = job.DelayCs;
     job.Frame.DelayCs = int(std::min<int64_t>(delay, kMaxDelayCs));

@@ -29,6 +29,9 @@ struct TGifEncoderOptions {
     // A drawn pixel keeps the shown colour when that is no more than this
     // (squared RGB distance) worse than the new palette's colour.
     int KeepSlack = 0;
+    // Added to KeepSlack per unit of the frame's quantisation error, so noisy
+    // footage (where the palette is coarse anyway) saves more.
+    float KeepSlackPerMse = 0.0f;
 };
 
 class TGifEncoder {

@@ -63,6 +63,7 @@ bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTra
         if (re != LIQ_ABORTED) FError = QStringLiteral("remapping failed (%1)").arg(int(re));
         return false;
     }
+    FMse = std::max(0.0, liq_get_quantization_error(result.get()));
     const liq_palette* pal = liq_get_palette(result.get());
     transparent = -1;
     palette.resize(size_t(pal->count) * 3);

@@ -30,6 +30,8 @@ public:
     bool Run(const uint8_t* rgba, int width, int height, bool withTransparent, std::vector<uint8_t>& palette,
              int& transparent, std::vector<uint8_t>& pixels);
     const QString& LastError() const { return FError; }
+    // Mean squared error per channel of the last palette, as the library reports it.
+    double LastMse() const { return FMse; }
 
 private:
     static int Progress(float percent, void* user);
@@ -38,4 +40,5 @@ private:
     const std::atomic<bool>* FStop;
     liq_attr* FAttr = nullptr;
     QString FError;
+    double FMse = 0;
 };
