@@ -31,7 +31,7 @@ struct TGifEncoderOptions {
     int KeepSlack = 0;
     // Added to KeepSlack per unit of the frame's quantisation error, so noisy
     // footage (where the palette is coarse anyway) saves more.
-    float KeepSlackPerMse = 0.0f;
+    float KeepSlackPerMse = 8.0f;
 };
 
 class TGifEncoder {
