@@ -6,10 +6,15 @@
 #include <memory>
 
 class TNamedMutex;
+class TInstanceChannel;
+class TLanguage;
+class TLog;
 
 class TApp {
 public:
-    // exeFolder: the program's folder; empty means the running program's own.
+    // exeFolder: the program's folder (ends in '/'); empty means the running
+    // program's own. The installer's record is read from exeFolder too.
+    // Construction opens the log, loads the language and makes TempFolder.
     explicit TApp(const QString& exeFolder = {});
     ~TApp();
     TApp(const TApp&) = delete;
@@ -25,16 +30,27 @@ public:
     QString TempFolder;
     static QString DataFolder();        // needs no application object
     QString SkinFolder() const;
+    // TempFolder + a new GUID + ext; makes TempFolder first when it is missing.
     QString TempFileName(const QString& ext);
     QString UserGuideUrl() const;
     QString SupportUrl() const;
     static QString StripQuery(const QString& url);
 
+    // Takes the instance lock "MX_Vexmora_EXE". False when another instance
+    // holds it; that instance is then sent the notice 1125, which it ignores.
     bool CheckSingleInstance();
     bool HasInstallInfo() const;
+    // A settings file from another installation is replaced by the defaults.
     void CheckInstallGUID();
-    QString LogFileName() const;        // the log file chosen at start-up
+    QString LogFileName() const { return FLogFile; }   // chosen at start-up
     static QString ChooseLogFileName(const QString& dataFolder);
+
+    // Saves the settings without telling the user; a failure goes to the log.
+    static bool SaveSettingsSilently();
+    // Deletes the working files; the folder stays.
+    void EmptyTempFolder();
+
+    static constexpr int64_t MaxLogSize = 10485760;
 
 private:
     void StartUp();
@@ -42,6 +58,9 @@ private:
     void LogSystemInfo();
 
     std::unique_ptr<TNamedMutex> FInstanceMutex;
+    std::unique_ptr<TInstanceChannel> FInstanceChannel;
+    std::unique_ptr<TLog> FLog;
+    std::unique_ptr<TLanguage> FLanguage;
     bool FStarted = false;
     QString FLogFile;
 };

@@ -30,6 +30,8 @@ struct TVideoStreamInfo {
     int Rotation = 0;         // display rotation applied: 0, 90, 180, 270 (clockwise)
     QString CodecName;
     QString PixelFormat;
+    QString ColorMatrix;      // matrix used for RGB: "bt709", "bt601", "bt2020", ...
+    bool FullRange = false;   // full-range (JPEG) luma
 };
 
 struct TFileStreamInfo {
@@ -66,19 +68,31 @@ public:
     void SetBitmapBitsPixel(int bits);  // 24 -> Format_RGB888, 32 -> Format_RGB32
     int BitmapBitsPixel() const { return FBitsPixel; }
 
-    // Decodes the next video frame; false at the end or on damage.
+    // Decodes the next video frame and makes it the current one; false at the
+    // end of the stream or at damage (LastError() then says what). After
+    // damage, further calls skip to the next clean keyframe. Pictures are not
+    // converted to RGB here.
     bool Decode(int streamIndex = -1);
-    // The current picture, upright, sized to the video.
+    // The current picture, upright, sized to the video (displayed size).
+    // Reuses `bitmap` when it already has that size and format.
     bool CopyToBitmap(QImage& bitmap);
-    // Fast seek; a Decode follows to get a picture.
+    // Fast seek near pts; a Decode follows to get a picture. Flushes the codec.
     bool Seek(int64_t pts, TSeekFlags flags);
 
     int64_t CurrentPTS() const;         // time of the current frame, AV_NOPTS_VALUE before the first
     int64_t CurrentDuration() const;    // length of the current frame, 0 when unknown
     bool HasFrame() const;
-    const AVFrame* CurrentAVFrame() const;  // the decoded frame, not rotated
+    // The current decoded frame as FFmpeg gives it (coded size, not rotated:
+    // turn it by GetVideoStreamInfo().Rotation); valid until the next
+    // Decode, Seek, locate or LoadFile. nullptr without a current frame.
+    const AVFrame* CurrentAVFrame() const;
+    // True when the last Decode failed because of damage rather than the end.
+    bool LastDecodeDamaged() const;
 
     struct Impl;
+    Impl* Internals() const { return d.get(); }   // for the locate functions
+    // Records "file: stage: detail" as LastError(); answers false.
+    bool Fail(const QString& stage, const QString& detail = {});
 private:
     std::unique_ptr<Impl> d;
     QString FLibFolder;

@@ -1,5 +1,11 @@
 #pragma once
 // Thread base of the worker threads.
+//
+// A worker hands work to the main thread with Synchronize and waits for it.
+// The main thread stops a worker with Free (or by dropping a TSafeThreadPtr):
+// Free terminates the thread first, which answers a Synchronize call the main
+// thread has not taken yet, so the main thread never waits for a worker that
+// waits for the main thread.
 
 #include <QThread>
 #include <atomic>
@@ -16,12 +22,15 @@ public:
     ~TSafeThread() override;
 
     void Resume();
-    void Terminate();                 // asks the work method to stop
+    // Asks the work method to stop; a Synchronize call still waiting for the
+    // main thread returns at once without running.
+    void Terminate();
     bool Terminated() const { return FTerminated.load(std::memory_order_acquire); }
 
-    // From the main thread: terminate, wait for the thread while serving its
-    // pending Synchronize call (so neither waits for the other), run
-    // SafeDestroy, delete the object.
+    // From the main thread: terminate, wait for the thread, run SafeDestroy,
+    // delete the object. Called from inside this thread's own Synchronize call
+    // (a frame callback that stops playback), the wait would never end; the
+    // object is then freed as soon as that call returns.
     void Free();
 
 protected:
@@ -30,16 +39,20 @@ protected:
     virtual void SafeDestroy() {}
     // Runs fn on the main thread and waits for it to return. Gives up without
     // running fn when the thread is terminated before the main thread takes it.
+    // An exception thrown by fn is raised again here, in the worker.
     void Synchronize(const std::function<void()>& fn);
 
 private:
     void run() final;
     void StopAndWait();
 
+    // Shared with the calls queued to the main thread, which may outlive the
+    // thread object.
     struct SyncState;
     std::shared_ptr<SyncState> FSync;
     std::atomic<bool> FTerminated{false};
     bool FDestroyed = false;
+    bool FFreeing = false;
 };
 
 struct TSafeThreadDeleter {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -14,7 +15,11 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", QDir(home.path()).filePath("data").toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", QDir(home.path()).filePath("run").toLocal8Bit());
-    QDir().mkpath(QDir(home.path()).filePath("run"));
+    // 0700, or Qt ignores the folder and falls back to one shared by every
+    // test process of the user, where lock files of parallel runs collide.
+    const QString run = QDir(home.path()).filePath("run");
+    QDir().mkpath(run);
+    QFile::setPermissions(run, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     TestMsgBox::Install();

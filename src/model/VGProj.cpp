@@ -1,0 +1,638 @@
+#include "model/VGProj.h"
+
+#include "app/VGApp.h"
+#include "outside/FFDecoder.h"
+#include "outside/VGConvert.h"
+#include "outside/ZelMessages.h"
+#include "outside/Zelfunction.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QMutexLocker>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#if __has_include("model/VGConfig.h")
+#include "model/VGConfig.h"
+#define GANTERLY_HAVE_CONFIG 1
+#endif
+
+// ---- text overlays --------------------------------------------------------------
+
+void TTextObj::AssignToFont(QFont& font, QColor& color) const
+{
+    font = MakeFont(2.0 * FontSize);
+    color = QColor(FontColor & 0xFF, (FontColor >> 8) & 0xFF, (FontColor >> 16) & 0xFF);
+}
+
+void TTextObj::AssignFromFont(const QFont& font, const QColor& color)
+{
+    FontName = font.family();
+    double pixels = font.pixelSize();
+    if (pixels <= 0)
+        pixels = font.pointSizeF() * 96.0 / 72.0;
+    FontSize = std::max(1, static_cast<int>(std::lround(pixels / 2.0)));
+    TFontStyles styles;
+    if (font.bold())
+        styles |= fsBold;
+    if (font.italic())
+        styles |= fsItalic;
+    if (font.underline())
+        styles |= fsUnderline;
+    if (font.strikeOut())
+        styles |= fsStrikeOut;
+    FontStyles = styles;
+    FontColor = static_cast<uint32_t>(color.red()) | (static_cast<uint32_t>(color.green()) << 8)
+                | (static_cast<uint32_t>(color.blue()) << 16);
+}
+
+QFont TTextObj::MakeFont(double emPixels, double* scale) const
+{
+    QFont font(FontName);
+    const int whole = std::max(1, static_cast<int>(std::ceil(emPixels - 1e-9)));
+    font.setPixelSize(whole);
+    font.setBold(FontStyles.testFlag(fsBold));
+    font.setItalic(FontStyles.testFlag(fsItalic));
+    font.setUnderline(FontStyles.testFlag(fsUnderline));
+    font.setStrikeOut(FontStyles.testFlag(fsStrikeOut));
+    if (scale)
+        *scale = emPixels > 0 ? emPixels / whole : 0.0;
+    return font;
+}
+
+namespace {
+// Line breaks as typed in a memo ("\r\n") become what the text layout breaks on.
+QString LayoutText(const QString& text)
+{
+    QString s = text;
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+int HorizontalFlag(TAlignment alignment)
+{
+    switch (alignment) {
+    case VG::taRightJustify: return Qt::AlignRight;
+    case VG::taCenter: return Qt::AlignHCenter;
+    default: return Qt::AlignLeft;
+    }
+}
+
+// The text's box in the font's own pixels, the anchor at (0, 0).
+QRectF LocalBox(const QFont& font, const QString& text, TAlignment alignment)
+{
+    const QSizeF size = QFontMetricsF(font).size(0, text);
+    double left = 0;
+    if (alignment == VG::taCenter)
+        left = -size.width() / 2;
+    else if (alignment == VG::taRightJustify)
+        left = -size.width();
+    return QRectF(QPointF(left, 0), size);
+}
+}  // namespace
+
+QRectF TTextObj::MeasureText(double emPixels, QPointF origin) const
+{
+    double scale = 0;
+    const QFont font = MakeFont(emPixels, &scale);
+    const QRectF box = LocalBox(font, LayoutText(Text), Alignment);
+    return QRectF(origin + box.topLeft() * scale, box.size() * scale);
+}
+
+void TTextObj::DrawText(QPainter& painter, double emPixels, QPointF origin) const
+{
+    if (!(emPixels > 0) || Text.isEmpty())
+        return;
+    double scale = 0;
+    const QFont font = MakeFont(emPixels, &scale);
+    const QString text = LayoutText(Text);
+    const QRectF box = LocalBox(font, text, Alignment);
+    painter.save();
+    painter.translate(origin);
+    if (scale != 1.0)
+        painter.scale(scale, scale);
+    painter.setFont(font);
+    painter.setPen(QColor(FontColor & 0xFF, (FontColor >> 8) & 0xFF, (FontColor >> 16) & 0xFF));
+    painter.drawText(box, HorizontalFlag(Alignment) | Qt::AlignTop | Qt::TextDontClip, text);
+    painter.restore();
+}
+
+int TTextList::IndexOf(const TTextObj* text) const
+{
+    for (size_t i = 0; i < FItems.size(); ++i)
+        if (FItems[i].get() == text)
+            return static_cast<int>(i);
+    return -1;
+}
+
+TTextObj* TTextList::Add() { return Add(new TTextObj); }
+
+TTextObj* TTextList::Add(TTextObj* text)
+{
+    if (text && IndexOf(text) < 0)
+        FItems.emplace_back(text);
+    return text;
+}
+
+void TTextList::Delete(int index)
+{
+    if (index >= 0 && index < Count())
+        FItems.erase(FItems.begin() + index);
+}
+
+bool TTextList::Remove(TTextObj* text)
+{
+    const int index = IndexOf(text);
+    Delete(index);
+    return index >= 0;
+}
+
+void TTextList::Clear() { FItems.clear(); }
+
+// ---- unit functions ------------------------------------------------------------
+
+bool SamePTS(int64_t a, int64_t b)
+{
+    if (a == b)
+        return true;
+    if (a == AV_NOPTS_VALUE || b == AV_NOPTS_VALUE)
+        return false;
+    // Unsigned difference: no overflow for times far apart.
+    const uint64_t diff = a > b ? static_cast<uint64_t>(a) - static_cast<uint64_t>(b)
+                                : static_cast<uint64_t>(b) - static_cast<uint64_t>(a);
+    return diff < static_cast<uint64_t>(Unit_Nano / 1000) && FormatPTS(a, 3) == FormatPTS(b, 3);
+}
+
+int32_t FrameDuration(TFFDecoder* decoder)
+{
+    if (!decoder)
+        return 0;
+    const TVideoStreamInfo info = decoder->GetVideoStreamInfo();
+    if (info.FrameRateNum <= 0 || info.FrameRateDen <= 0)
+        return 0;
+    return static_cast<int32_t>(
+        std::llround(static_cast<double>(Unit_Nano) * info.FrameRateDen / info.FrameRateNum));
+}
+
+// ---- project --------------------------------------------------------------------
+
+TVGProj::TVGProj() : StartPTS(AV_NOPTS_VALUE), EndPTS(AV_NOPTS_VALUE) { ApplyDefaults(); }
+
+TVGProj::~TVGProj() = default;
+
+void TVGProj::LoadStreamInfo(TFFDecoder* decoder)
+{
+    VideoWidth = 0;
+    VideoHeight = 0;
+    FrameRate = 0;
+    Duration = 0;
+    if (!decoder)
+        return;
+    const int index = decoder->VideoStreamIndex();
+    if (index >= 0) {
+        const TVideoStreamInfo info = decoder->GetVideoStreamInfos(index);
+        VideoWidth = info.Width;
+        VideoHeight = info.Height;
+        FrameRate = info.FrameRateDen > 0 ? static_cast<double>(info.FrameRateNum) / info.FrameRateDen : 0.0;
+    }
+    Duration = decoder->GetFileStreamInfo().Duration;
+}
+
+void TVGProj::ApplyDefaults()
+{
+#ifdef GANTERLY_HAVE_CONFIG
+    if (!VGConfig)
+        return;
+    GifFPS = VGConfig->GifFPS;
+    GifSpeed = VGConfig->GifSpeed;
+    GifLoop = VGConfig->GifLoop;
+    SizeStyle = VGConfig->SizeStyle;
+    for (int i = 0; i < Texts.Count(); ++i) {
+        TTextObj* t = Texts[i];
+        t->FontName = VGConfig->FontName;
+        t->FontSize = VGConfig->FontSize;
+        t->FontStyles = VGConfig->FontStyles;
+        t->FontColor = static_cast<uint32_t>(VGConfig->FontColor);
+    }
+#endif
+}
+
+QSize TVGProj::BaseSize() const
+{
+    if (UseCrop)
+        return QSize(CropRect.Width(), CropRect.Height());
+    return QSize(VideoWidth, VideoHeight);
+}
+
+QSize TVGProj::GetOutputSize() const
+{
+    if (SizeStyle == ssCustom)
+        return QSize(CustomWidth, CustomHeight);
+    QSize size = BaseSize();
+    if (SizeStyle != ssOriginal) {
+        // The default rounding mode rounds halves to even: 641 / 2 -> 320, 643 / 2 -> 322.
+        const double f = GetScaleFactor();
+        size = QSize(static_cast<int>(std::nearbyint(size.width() * f)),
+                     static_cast<int>(std::nearbyint(size.height() * f)));
+    }
+    return size;
+}
+
+double TVGProj::GetScaleFactor() const
+{
+    switch (SizeStyle) {
+    case ssHalf: return 0.5;
+    case ssQuarter: return 0.25;
+    case ssCustom: return -1.0;
+    default: return 1.0;
+    }
+}
+
+// With no base size there is nothing to scale; 0 keeps infinities out of the drawing.
+double TVGProj::CustomScale(int custom, int base) const
+{
+    const double f = GetScaleFactor();
+    if (f != -1.0)
+        return f;
+    return base > 0 ? static_cast<double>(custom) / base : 0.0;
+}
+
+double TVGProj::GetScaleX() const { return CustomScale(CustomWidth, BaseSize().width()); }
+double TVGProj::GetScaleY() const { return CustomScale(CustomHeight, BaseSize().height()); }
+
+// ---- clip range -----------------------------------------------------------------
+
+bool TVGProj::HasValidRange() const
+{
+    return StartPTS != AV_NOPTS_VALUE && EndPTS != AV_NOPTS_VALUE && StartPTS < EndPTS;
+}
+
+bool TVGProj::InRange(int64_t pts) const
+{
+    // An unset time is not a time: it must not match an unset start or end.
+    if (pts == AV_NOPTS_VALUE)
+        return false;
+    if (pts == StartPTS || pts == EndPTS)
+        return true;
+    return HasValidRange() && StartPTS <= pts && pts <= EndPTS;
+}
+
+void TVGProj::SnapRange(const TVGFrame* frame)
+{
+    if (!frame) {
+        for (int i = 0; i < Frames.Count(); ++i)
+            SnapRange(Frames[i]);
+        return;
+    }
+    if (StartPTS != AV_NOPTS_VALUE && SamePTS(StartPTS, frame->PTS))
+        StartPTS = frame->PTS;
+    if (EndPTS != AV_NOPTS_VALUE && SamePTS(EndPTS, frame->PTS))
+        EndPTS = frame->PTS;
+}
+
+bool TVGProj::HasDeletedInRange() const
+{
+    for (int i = 0; i < Frames.Count(); ++i)
+        if (Frames[i]->Deleted && InRange(Frames[i]->PTS))
+            return true;
+    return false;
+}
+
+bool TVGProj::IsFrameDeleted(int64_t pts) const
+{
+    const TVGFrame* frame = Frames.FindFrame(pts);
+    return frame && frame->Deleted;
+}
+
+// ---- overlays -------------------------------------------------------------------
+
+QImage TVGProj::LogoImage()
+{
+    QMutexLocker lock(&FLogoLock);
+    if (FLogoImage.isNull() && !Logo.ImageFileName.isEmpty() && QFileInfo(Logo.ImageFileName).isFile()) {
+        // A file that is there but unreadable is retried on the next drawing, like a missing one.
+        FLogoImage.load(Logo.ImageFileName);
+    }
+    return FLogoImage;
+}
+
+void TVGProj::ResetLogoImage()
+{
+    QMutexLocker lock(&FLogoLock);
+    FLogoImage = QImage();
+}
+
+void TVGProj::DrawLogo(QPainter& painter, bool outputMode)
+{
+    const QImage image = LogoImage();
+    if (image.isNull())
+        return;
+    double x = Logo.X, y = Logo.Y, w = Logo.Width, h = Logo.Height;
+    if (outputMode) {
+        const double sx = GetScaleX(), sy = GetScaleY();
+        // Both sides by the horizontal factor: the logo keeps its proportions.
+        w *= sx;
+        h *= sx;
+        if (UseCrop) {
+            x -= CropRect.Left;
+            y -= CropRect.Top;
+        }
+        x *= sx;
+        y *= sy;
+    }
+    if (!(w > 0) || !(h > 0))
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(x, y, w, h), image);
+    painter.restore();
+}
+
+void TVGProj::DrawTexts(QPainter& painter, bool outputMode) const
+{
+    const double sx = outputMode ? GetScaleX() : 1.0;
+    const double sy = outputMode ? GetScaleY() : 1.0;
+    for (int i = 0; i < Texts.Count(); ++i) {
+        const TTextObj* t = Texts[i];
+        QPointF origin(t->X, t->Y);
+        if (outputMode) {
+            if (UseCrop)
+                origin -= QPointF(CropRect.Left, CropRect.Top);
+            origin = QPointF(origin.x() * sx, origin.y() * sy);
+        }
+        t->DrawText(painter, 2.0 * t->FontSize * sx, origin);
+    }
+}
+
+void TVGProj::DrawPreviewOverlays(QImage& bitmap)
+{
+    if ((Texts.IsEmpty() && !Logo.Enabled) || bitmap.isNull())
+        return;
+    // QPainter cannot paint on palette pictures.
+    if (bitmap.format() == QImage::Format_Indexed8 || bitmap.format() == QImage::Format_Mono
+        || bitmap.format() == QImage::Format_MonoLSB)
+        bitmap = bitmap.convertToFormat(QImage::Format_RGB32);
+    QPainter painter(&bitmap);
+    if (!Texts.IsEmpty())
+        DrawTexts(painter, false);
+    if (Logo.Enabled)
+        DrawLogo(painter, false);
+}
+
+void TVGProj::DrawOverlays(QPainter* painter, int width, int height)
+{
+    if (!painter)
+        return;
+    if (Logo.Enabled)
+        DrawLogo(*painter, true);
+    if (!Texts.IsEmpty())
+        DrawTexts(*painter, true);
+}
+
+TVGElement* TVGProj::ElementAt(QPointF point)
+{
+    const double px = point.x(), py = point.y();
+    if (Logo.X < px && px < Logo.X + Logo.Width && Logo.Y < py && py < Logo.Y + Logo.Height)
+        return &Logo;
+    for (int i = Texts.Count() - 1; i >= 0; --i) {
+        TTextObj* t = Texts[i];
+        const QRectF box = t->MeasureText(2.0 * t->FontSize, QPointF(t->X, t->Y));
+        if (box.left() < px && px < box.right() && box.top() < py && py < box.bottom())
+            return t;
+    }
+    return nullptr;
+}
+
+// ---- frame groups ---------------------------------------------------------------
+
+namespace {
+void PutLE(char* p, uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+}  // namespace
+
+// A 24-bit bottom-up bitmap file, written in one piece. Every frame of a group
+// costs one full-size file, and this is several times quicker than the
+// general image writer. False when the file cannot be written completely.
+bool SaveBitmapFile(const QImage& image, const QString& fileName)
+{
+    if (image.isNull())
+        return false;
+    QImage src = image;
+    if (src.format() != QImage::Format_RGB888 && src.format() != QImage::Format_RGB32)
+        src = src.convertToFormat(QImage::Format_RGB888);
+    const int w = src.width(), h = src.height();
+    const qsizetype stride = (static_cast<qsizetype>(w) * 3 + 3) & ~qsizetype(3);
+    const qsizetype dataSize = stride * h;
+    constexpr int headerSize = 14 + 40;
+    char header[headerSize] = {};
+    header[0] = 'B';
+    header[1] = 'M';
+    PutLE(header + 2, static_cast<uint32_t>(headerSize + dataSize), 4);
+    PutLE(header + 10, headerSize, 4);
+    PutLE(header + 14, 40, 4);
+    PutLE(header + 18, static_cast<uint32_t>(w), 4);
+    PutLE(header + 22, static_cast<uint32_t>(h), 4);
+    PutLE(header + 26, 1, 2);
+    PutLE(header + 28, 24, 2);
+    PutLE(header + 34, static_cast<uint32_t>(dataSize), 4);
+    PutLE(header + 38, 2835, 4);  // 72 dpi
+    PutLE(header + 42, 2835, 4);
+
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    bool ok = file.write(header, headerSize) == headerSize;
+    // Rows go out in chunks of a reused buffer: a whole-file buffer would be
+    // fresh memory, and faulting it in costs more than the conversion.
+    const int rowsPerChunk = static_cast<int>(std::max<qsizetype>(1, (256 * 1024) / std::max<qsizetype>(1, stride)));
+    std::vector<uchar> chunk(static_cast<size_t>(stride * rowsPerChunk), 0);
+    const bool rgb32 = src.format() == QImage::Format_RGB32;
+    for (int row = 0; ok && row < h; row += rowsPerChunk) {
+        const int rows = std::min(rowsPerChunk, h - row);
+        for (int r = 0; r < rows; ++r) {
+            // Bottom-up: the file's row (row + r) is the picture's row h - 1 - row - r.
+            const uchar* in = src.constScanLine(h - 1 - row - r);
+            uchar* out = chunk.data() + stride * r;
+            if (rgb32) {
+                const auto* px = reinterpret_cast<const QRgb*>(in);
+                for (int x = 0; x < w; ++x, out += 3) {
+                    out[0] = static_cast<uchar>(qBlue(px[x]));
+                    out[1] = static_cast<uchar>(qGreen(px[x]));
+                    out[2] = static_cast<uchar>(qRed(px[x]));
+                }
+            } else {
+                for (int x = 0; x < w; ++x, in += 3, out += 3) {
+                    out[0] = in[2];
+                    out[1] = in[1];
+                    out[2] = in[0];
+                }
+            }
+        }
+        const qsizetype bytes = stride * rows;
+        ok = file.write(reinterpret_cast<const char*>(chunk.data()), bytes) == bytes;
+    }
+    file.close();
+    return ok && file.error() == QFileDevice::NoError;
+}
+
+// The decoder's current picture as a new frame of the list, its bitmap in the
+// temporary folder. A picture that cannot be had or saved gives no frame
+// (logged), so no frame ever points at a missing file.
+TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
+{
+    if (!decoder)
+        return nullptr;
+    const int64_t pts = decoder->CurrentPTS();
+    if (!App) {
+        MsgOut(QStringLiteral("MakeFrame: no application object for the temporary folder"));
+        return nullptr;
+    }
+    QImage bitmap;
+    if (!decoder->CopyToBitmap(bitmap) || bitmap.isNull()) {
+        MsgOut(QStringLiteral("MakeFrame: no picture at ") + FormatPTS(pts, 3) + QStringLiteral(" in \"")
+               + decoder->FileName() + QStringLiteral("\""));
+        return nullptr;
+    }
+    const QString file = App->TempFileName(QStringLiteral(".bmp"));
+    if (file.isEmpty() || !SaveBitmapFile(bitmap, file)) {
+        MsgOut(QStringLiteral("MakeFrame: cannot write the frame bitmap \"") + file + QStringLiteral("\""));
+        QFile::remove(file);
+        return nullptr;
+    }
+    TVGFrame* frame = Frames.AddFrame(file, pts);
+    SnapRange(frame);
+    return frame;
+}
+
+TVGFrame* TVGProj::FindOrMakeFrame(TFFDecoder* decoder)
+{
+    if (TVGFrame* frame = Frames.FindFrame(decoder->CurrentPTS()))
+        return frame;
+    return MakeFrame(decoder);
+}
+
+// skip counts the frames taken from links since the decoder last decoded; the
+// caller starts it at 0. When the links run out, the decoder is moved past all
+// of those frames before the next one is taken from it.
+TVGFrame* TVGProj::NextFrame(TFFDecoder* decoder, TVGFrame* frame, int& skip)
+{
+    if (frame && frame->Next) {
+        ++skip;
+        return frame->Next;
+    }
+    if (!decoder)
+        return nullptr;
+    if (skip >= 0) {
+        for (int i = 0; i <= skip; ++i)
+            if (!decoder->Decode(-1))
+                return nullptr;
+    }
+    skip = 0;
+    return FindOrMakeFrame(decoder);
+}
+
+// One more frame of a group: taken, linked to the previous one, listed and
+// reported. A frame that is not later than the previous one (timestamps going
+// back or repeating in a damaged file) ends the group: linking it would make a
+// cycle that a later walk over the links would never leave.
+TVGFrame* TVGProj::GroupStep(TFFDecoder* decoder, TVGFrame* frame, int& skip, TGroupSink& sink)
+{
+    TVGFrame* next = NextFrame(decoder, frame, skip);
+    if (!next)
+        return nullptr;
+    if (next->PTS <= frame->PTS) {
+        MsgOut(QStringLiteral("frame group ends: ") + FormatPTS(frame->PTS, 3) + QStringLiteral(" followed by ")
+               + FormatPTS(next->PTS, 3));
+        return nullptr;
+    }
+    next->SetPrior(frame);
+    frame->SetNext(next);
+    sink.Add(next);
+    return next;
+}
+
+void TVGProj::TGroupSink::Add(TVGFrame* frame)
+{
+    List.append(frame);
+    SendMessageTo(Wnd, WM_DECODEPROGRESS, List.count(), Count);
+}
+
+void TVGProj::DecodeForward(TFFDecoder* decoder, int count, QObject* wnd, QList<TVGFrame*>& list, int64_t time)
+{
+    TGroupSink sink{wnd, list, count};
+    SendMessageTo(wnd, WM_DECODEPROGRESS, 0, count);
+    if (!decoder || !LocateVideoPTS(decoder, time))
+        return;
+    TVGFrame* frame = FindOrMakeFrame(decoder);
+    if (!frame)
+        return;
+    sink.Add(frame);
+    int skip = 0;
+    for (int i = 1; i < count && frame; ++i)
+        frame = GroupStep(decoder, frame, skip, sink);
+}
+
+void TVGProj::DecodeBackward(TFFDecoder* decoder, int count, QObject* wnd, QList<TVGFrame*>& list, int64_t time)
+{
+    TGroupSink sink{wnd, list, count};
+    SendMessageTo(wnd, WM_DECODEPROGRESS, 0, count);
+    if (!decoder || time == AV_NOPTS_VALUE)
+        return;
+    const int64_t span = static_cast<int64_t>(count) * FrameDuration(decoder);
+    const int64_t target = std::max<int64_t>(0, time - span);
+    if (!LocateVideoPTS(decoder, target) || decoder->CurrentPTS() >= time)
+        return;
+    TVGFrame* frame = FindOrMakeFrame(decoder);
+    if (!frame)
+        return;
+    sink.Add(frame);
+    int skip = 0;
+    while (frame && frame->PTS < time)
+        frame = GroupStep(decoder, frame, skip, sink);
+}
+
+// ---- conversion -------------------------------------------------------------------
+
+TVideo2GifThread* TVGProj::StartConversion(QObject* wnd)
+{
+    ResetLogoImage();
+    TVGConvertFlag flag;
+    flag.VideoFileName = VideoFileName;
+    flag.GifFileName = GifFileName;
+    flag.StartPTS = StartPTS;
+    flag.EndPTS = EndPTS;
+    flag.CropRect = {CropRect.Left, CropRect.Top, CropRect.Right, CropRect.Bottom};
+    flag.UseCrop = UseCrop;
+    flag.ScaleFactor = GetScaleFactor();
+    flag.CustomWidth = CustomWidth;
+    flag.CustomHeight = CustomHeight;
+#ifdef GANTERLY_HAVE_CONFIG
+    flag.MaxFrameCount = VGConfig ? VGConfig->GifMaxFrame : 1000;
+#else
+    flag.MaxFrameCount = 1000;
+#endif
+    flag.GifFPS = GifFPS;
+    flag.Reserved = 0;
+    flag.GifSpeed = GifSpeed;
+    flag.GifLoop = GifLoop;
+    flag.Flip = Flip;
+    flag.Rotation = Rotation;
+    flag.Sequence = Sequence;
+    flag.OnDrawOverlay = [this](QPainter* painter, int w, int h) { DrawOverlays(painter, w, h); };
+    if (HasDeletedInRange())
+        flag.OnFrameDeleted = [this](int64_t pts) { return IsFrameDeleted(pts); };
+    flag.LibFolder = (App ? App->ExeFolder : QString()) + QStringLiteral("resource/FFDLL/");
+    flag.NotifyWnd = wnd;
+    flag.FinishMsg = WM_CONVERTFINISH;
+    flag.ProgressMsg = WM_CONVERTPROGRESS;
+    flag.ErrorMsg = WM_CONVERTERROR;
+    auto* thread = new TVideo2GifThread(flag);
+    thread->Resume();
+    return thread;
+}

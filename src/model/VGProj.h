@@ -1,0 +1,208 @@
+#pragma once
+// The clip being edited: which video, which stretch of it, the decoded frames
+// and which of them are deleted, crop, output size and timing, frame order,
+// flips, rotation and the overlays (texts and one logo). It draws the
+// overlays on the still view and on every output frame, answers hit tests for
+// dragging them, keeps the clip range on decoded frames and decodes groups of
+// frames into its frame list. It is never written to disk.
+
+#include "model/VGFrames.h"
+#include "model/VGTypes.h"
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QMutex>
+#include <QPointF>
+#include <QRect>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QObject;
+class QPainter;
+class TFFDecoder;
+class TVideo2GifThread;
+
+// A rectangle by its edges; Right and Bottom are exclusive, so the width is
+// Right - Left (unlike QRect::right(), which is the last pixel inside).
+struct TRect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    int Width() const { return Right - Left; }
+    int Height() const { return Bottom - Top; }
+    bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+    QRect ToQRect() const { return QRect(Left, Top, Width(), Height()); }
+    static TRect FromQRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+    bool operator==(const TRect&) const = default;
+};
+
+// An overlay's position, in pixels of the full, uncropped source frame.
+class TVGElement {
+public:
+    virtual ~TVGElement() = default;
+    int X = 0;
+    int Y = 0;
+};
+
+class TVGLogo : public TVGElement {
+public:
+    bool Enabled = false;
+    QString ImageFileName;
+    int Width = 0;    // drawn size in source pixels
+    int Height = 0;
+};
+
+// A text overlay. (X, Y) is the anchor: the left end of the text for left
+// alignment, its centre for centre, its right end for right; Y is the top of
+// the first line.
+//
+// FontSize is drawn with an em size of 2 x FontSize pixels on the source
+// frame. AssignToFont gives a QFont of exactly that pixel size, so a font
+// shown or picked through QFont is the font as drawn on the source frame;
+// AssignFromFont maps back with FontSize = pixel size / 2, rounded to nearest
+// (a point-sized font is taken at 96 dpi). FontColor is 0x00BBGGRR.
+class TTextObj : public TVGElement {
+public:
+    QString FontName;
+    int FontSize = 0;
+    TFontStyles FontStyles;
+    TAlignment Alignment = VG::taLeftJustify;
+    uint32_t FontColor = 0;
+    QString Text;     // may hold line breaks
+
+    void AssignToFont(QFont& font, QColor& color) const;
+    void AssignFromFont(const QFont& font, const QColor& color);
+
+    // The font drawn with an em size of emPixels. QFont sizes in whole pixels,
+    // so fractional sizes come back as the next whole size and a factor
+    // (<= 1) to scale the drawing by.
+    QFont MakeFont(double emPixels, double* scale = nullptr) const;
+    // The text's box with that em size and the anchor at origin. Drawing and
+    // hit testing both go through this, so the two always agree.
+    QRectF MeasureText(double emPixels, QPointF origin) const;
+    void DrawText(QPainter& painter, double emPixels, QPointF origin) const;
+};
+
+// Owning list of text overlays, drawn in list order.
+class TTextList {
+public:
+    TTextList() = default;
+    TTextList(const TTextList&) = delete;
+    TTextList& operator=(const TTextList&) = delete;
+
+    int Count() const { return static_cast<int>(FItems.size()); }
+    bool IsEmpty() const { return FItems.empty(); }
+    TTextObj* Items(int index) const { return FItems[static_cast<size_t>(index)].get(); }
+    TTextObj* operator[](int index) const { return Items(index); }
+    int IndexOf(const TTextObj* text) const;
+
+    TTextObj* Add();                       // a new, empty text
+    TTextObj* Add(TTextObj* text);         // takes ownership
+    void Delete(int index);                // frees the item
+    bool Remove(TTextObj* text);           // frees the item
+    void Clear();
+
+private:
+    std::vector<std::unique_ptr<TTextObj>> FItems;
+};
+
+// Two times are the same when equal, or under a millisecond apart with the
+// same "hh:mm:ss.mmm" text.
+bool SamePTS(int64_t a, int64_t b);
+// Length of one frame of the decoder's video stream, 0 when the rate is unknown.
+int32_t FrameDuration(TFFDecoder* decoder);
+// A frame picture as a 24-bit bitmap file; false when it was not completely written.
+bool SaveBitmapFile(const QImage& image, const QString& fileName);
+
+class TVGProj {
+public:
+    TVGProj();
+    ~TVGProj();
+    TVGProj(const TVGProj&) = delete;
+    TVGProj& operator=(const TVGProj&) = delete;
+
+    QString VideoFileName;
+    QString GifFileName;
+    int64_t StartPTS;
+    int64_t EndPTS;
+    TRect CropRect;
+    bool UseCrop = false;
+    TSizeStyle SizeStyle = ssOriginal;
+    int CustomWidth = 0;
+    int CustomHeight = 0;
+    int GifFPS = 0;
+    double GifSpeed = 1.0;
+    int GifLoop = 0;
+    TVGFrames Frames;
+    int VideoWidth = 0;
+    int VideoHeight = 0;
+    int64_t Duration = 0;
+    double FrameRate = 0;
+    TTextList Texts;
+    TVGLogo Logo;
+    uint8_t Flip = 0;       // 1 horizontally, 2 vertically, 3 both
+    uint8_t Rotation = 0;   // 1 = 90, 2 = 180, 3 = 270 degrees
+    uint8_t Sequence = 0;   // 0 original, 1 reverse, 2 ping-pong
+
+    void LoadStreamInfo(TFFDecoder* decoder);
+    bool HasVideo() const { return VideoWidth >= 1 && VideoHeight >= 1; }
+    void ApplyDefaults();
+
+    QSize GetOutputSize() const;
+    double GetScaleFactor() const;   // -1 for a custom size
+    double GetScaleX() const;        // source pixels to output pixels
+    double GetScaleY() const;
+
+    bool HasValidRange() const;
+    bool InRange(int64_t pts) const;
+    void SnapRange(const TVGFrame* frame = nullptr);
+    bool HasDeletedInRange() const;
+    bool IsFrameDeleted(int64_t pts) const;
+
+    // Overlays on a picture of source size: texts, then the logo.
+    void DrawPreviewOverlays(QImage& bitmap);
+    // Overlays on an output frame (cropped and scaled): the logo, then the
+    // texts. Called from the conversion thread while the main thread leaves
+    // the project alone; only the logo picture is loaded on the way, under a lock.
+    void DrawOverlays(QPainter* painter, int width, int height);
+    // Topmost element under a point in source pixels: the logo (enabled or
+    // not), then the texts from the last; none when nothing is hit.
+    TVGElement* ElementAt(QPointF point);
+
+    // The logo picture, decoded on first use; null when the file cannot be read.
+    QImage LogoImage();
+    void ResetLogoImage();
+
+    // Frame strip groups; see VGProj.cpp.
+    TVGFrame* MakeFrame(TFFDecoder* decoder);
+    TVGFrame* NextFrame(TFFDecoder* decoder, TVGFrame* frame, int& skip);
+    void DecodeForward(TFFDecoder* decoder, int count, QObject* wnd, QList<TVGFrame*>& list, int64_t time);
+    void DecodeBackward(TFFDecoder* decoder, int count, QObject* wnd, QList<TVGFrame*>& list, int64_t time);
+
+    // Starts the conversion of the clip into GifFileName; the thread, already
+    // running, reports to wnd and belongs to the caller.
+    TVideo2GifThread* StartConversion(QObject* wnd);
+
+private:
+    QSize BaseSize() const;
+    double CustomScale(int custom, int base) const;
+    void DrawLogo(QPainter& painter, bool outputMode);
+    void DrawTexts(QPainter& painter, bool outputMode) const;
+    TVGFrame* FindOrMakeFrame(TFFDecoder* decoder);
+    struct TGroupSink {
+        QObject* Wnd;
+        QList<TVGFrame*>& List;
+        int Count;
+        void Add(TVGFrame* frame);
+    };
+    TVGFrame* GroupStep(TFFDecoder* decoder, TVGFrame* frame, int& skip, TGroupSink& sink);
+
+    // The decoded logo picture, loaded on first drawing; the conversion thread
+    // may load it while drawing, so it is only touched under FLogoLock.
+    QImage FLogoImage;
+    QMutex FLogoLock;
+};

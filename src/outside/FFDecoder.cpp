@@ -1,0 +1,851 @@
+// The video decoder on FFmpeg: demuxing, the send/receive decode loop, RGB
+// conversion with swscale, seeking and exact-frame location.
+#include "outside/FFDecoder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <limits>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+struct InputFree { void operator()(AVFormatContext* f) const { avformat_close_input(&f); } };
+struct CodecCtxFree { void operator()(AVCodecContext* c) const { avcodec_free_context(&c); } };
+struct FrameFree { void operator()(AVFrame* f) const { av_frame_free(&f); } };
+struct PacketFree { void operator()(AVPacket* p) const { av_packet_free(&p); } };
+struct SwsFree { void operator()(SwsContext* s) const { sws_freeContext(s); } };
+using InputPtr = std::unique_ptr<AVFormatContext, InputFree>;
+using CodecCtxPtr = std::unique_ptr<AVCodecContext, CodecCtxFree>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+
+constexpr AVRational MicroBase{1, int(Unit_Nano)};
+
+QString AvErr(int err)
+{
+    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(err, buf, sizeof buf);
+    return QString::fromUtf8(buf);
+}
+
+// Packets read while the frame rate is measured; later decoded first.
+constexpr int ProbePackets = 48;
+constexpr int ProbeReadLimit = 2000;
+// Without a picture after this many packets the stream is taken as broken.
+constexpr int PacketsWithoutPicture = 600;
+// After a seek or damage, frames are dropped until a keyframe, but not forever.
+constexpr int ResyncDropLimit = 400;
+// Targets this close ahead are reached by decoding on, without a seek.
+constexpr int64_t ForwardReach = 2 * Unit_Nano;
+
+bool IsKeyFrame(const AVFrame* f) { return f->key_frame || f->pict_type == AV_PICTURE_TYPE_I; }
+
+bool IsDamaged(const AVFrame* f) { return (f->flags & AV_FRAME_FLAG_CORRUPT) || f->decode_error_flags; }
+
+AVPixelFormat PlainFormat(AVPixelFormat f, bool& full)
+{
+    switch (f) {
+    case AV_PIX_FMT_YUVJ420P: full = true; return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P: full = true; return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P: full = true; return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P: full = true; return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P: full = true; return AV_PIX_FMT_YUV411P;
+    default: return f;
+    }
+}
+
+// The matrix a player uses: the tagged one, else BT.709 for HD and BT.601 below.
+int MatrixOf(AVColorSpace space, int height)
+{
+    switch (space) {
+    case AVCOL_SPC_BT709: return SWS_CS_ITU709;
+    case AVCOL_SPC_FCC: return SWS_CS_FCC;
+    case AVCOL_SPC_BT470BG: case AVCOL_SPC_SMPTE170M: return SWS_CS_ITU601;
+    case AVCOL_SPC_SMPTE240M: return SWS_CS_SMPTE240M;
+    case AVCOL_SPC_BT2020_NCL: case AVCOL_SPC_BT2020_CL: return SWS_CS_BT2020;
+    default: return height >= 720 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+    }
+}
+
+QString MatrixName(int m)
+{
+    switch (m) {
+    case SWS_CS_ITU709: return QStringLiteral("bt709");
+    case SWS_CS_FCC: return QStringLiteral("fcc");
+    case SWS_CS_SMPTE240M: return QStringLiteral("smpte240m");
+    case SWS_CS_BT2020: return QStringLiteral("bt2020");
+    default: return QStringLiteral("bt601");
+    }
+}
+
+// Common frame rates, so a measured 29.97 comes out as 30000/1001.
+AVRational SnapRate(double fps)
+{
+    static const AVRational known[] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1}, {48, 1},
+                                       {50, 1}, {60000, 1001}, {60, 1}, {100, 1}, {120, 1}, {15, 1},
+                                       {12, 1}, {10, 1}, {8, 1}, {5, 1}, {1, 1}, {144, 1}, {240, 1}};
+    for (const AVRational& r : known)
+        if (std::fabs(av_q2d(r) - fps) <= av_q2d(r) * 0.004)
+            return r;
+    return av_d2q(fps, 100000);
+}
+
+}  // namespace
+
+struct TFFDecoder::Impl {
+    TFFDecoder* owner = nullptr;
+    InputPtr fmt;
+    CodecCtxPtr dec;
+    AVStream* vst = nullptr;
+    int vindex = -1;
+    int64_t startTs = 0;          // stream time base
+    int64_t timeOffsetUs = 0;
+    TVideoStreamInfo video;
+    TFileStreamInfo file;
+
+    std::deque<PacketPtr> probed; // read ahead while measuring the frame rate
+    PacketPtr pkt;
+    FramePtr cur, prev, ahead;    // current frame, the one before, one decoded ahead
+    int64_t curPts = AV_NOPTS_VALUE, prevPts = AV_NOPTS_VALUE, aheadPts = AV_NOPTS_VALUE;
+    bool hasCur = false, hasPrev = false, hasAhead = false;
+    int64_t lastOutPts = AV_NOPTS_VALUE;  // for frames without a time
+    bool flushing = false;        // end of input sent to the codec
+    bool atEnd = false;
+    bool damaged = false;         // last Decode failed on damage
+    bool resync = false;          // dropping frames until a clean keyframe
+    int resyncDropped = 0;
+    bool fromFileStart = true;    // no seek since the file was opened
+    int64_t firstPts = AV_NOPTS_VALUE;  // first frame of the file, once seen
+
+    SwsContext* sws = nullptr;
+    int swsMatrix = -1, swsFull = -1;
+    QImage rgb;                   // coded-orientation picture for rotated video
+
+    ~Impl() { sws_freeContext(sws); }
+
+    int64_t ToUs(int64_t ts) const
+    {
+        return ts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : av_rescale_q(ts - startTs, vst->time_base, MicroBase);
+    }
+    int64_t FromUs(int64_t us) const { return av_rescale_q(us, MicroBase, vst->time_base) + startTs; }
+
+    int64_t FrameDurationUs() const
+    {
+        if (video.FrameRateNum > 0 && video.FrameRateDen > 0)
+            return av_rescale(Unit_Nano, video.FrameRateDen, video.FrameRateNum);
+        return 0;
+    }
+
+    void ResetFrames()
+    {
+        for (FramePtr* f : {&cur, &prev, &ahead})
+            av_frame_unref(f->get());
+        hasCur = hasPrev = hasAhead = false;
+        curPts = prevPts = aheadPts = AV_NOPTS_VALUE;
+        lastOutPts = AV_NOPTS_VALUE;
+    }
+
+    // Next video packet, from the probed ones first. False at the end of input.
+    int ReadPacket()
+    {
+        av_packet_unref(pkt.get());
+        if (!probed.empty()) {
+            av_packet_move_ref(pkt.get(), probed.front().get());
+            probed.pop_front();
+            return 0;
+        }
+        for (;;) {
+            const int ret = av_read_frame(fmt.get(), pkt.get());
+            if (ret < 0)
+                return ret;
+            if (pkt->stream_index == vindex)
+                return 0;
+            av_packet_unref(pkt.get());
+        }
+    }
+
+    void MeasureFrameRate()
+    {
+        std::vector<int64_t> pts;
+        for (int reads = 0; reads < ProbeReadLimit && int(probed.size()) < ProbePackets; ++reads) {
+            PacketPtr p(av_packet_alloc());
+            if (av_read_frame(fmt.get(), p.get()) < 0)
+                break;
+            if (p->stream_index != vindex)
+                continue;
+            if (p->pts != AV_NOPTS_VALUE)
+                pts.push_back(p->pts);
+            probed.push_back(std::move(p));
+        }
+        std::sort(pts.begin(), pts.end());
+        pts.erase(std::unique(pts.begin(), pts.end()), pts.end());
+        const double tb = av_q2d(vst->time_base);
+        double measured = 0;  // seconds per frame
+        if (pts.size() >= 3) {
+            std::vector<int64_t> deltas;
+            for (size_t i = 1; i < pts.size(); ++i)
+                deltas.push_back(pts[i] - pts[i - 1]);
+            std::vector<int64_t> sorted = deltas;
+            std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+            const int64_t median = sorted[sorted.size() / 2];
+            // Average over the regular deltas, so rounded container times
+            // (33, 34, 33 ms) give 29.97 and not 30.3.
+            int64_t sum = 0, n = 0;
+            for (int64_t dlt : deltas)
+                if (dlt > 0 && dlt <= median + median / 2 + 1) {
+                    sum += dlt;
+                    ++n;
+                }
+            if (n)
+                measured = double(sum) / double(n) * tb;
+        }
+        AVRational rate{0, 1};
+        if (measured > 0) {
+            // The header's rates count only when the frames agree with them.
+            const double tol = std::max(measured * 0.05, 1.5 * tb);
+            for (AVRational cand : {vst->avg_frame_rate, vst->r_frame_rate})
+                if (cand.num > 0 && cand.den > 0 && std::fabs(1.0 / av_q2d(cand) - measured) <= tol) {
+                    rate = cand;
+                    break;
+                }
+            if (!rate.num)
+                rate = SnapRate(1.0 / measured);
+        } else {
+            for (AVRational cand : {vst->avg_frame_rate, vst->r_frame_rate})
+                if (cand.num > 0 && cand.den > 0 && av_q2d(cand) < 500) {
+                    rate = cand;
+                    break;
+                }
+        }
+        video.FrameRateNum = rate.num;
+        video.FrameRateDen = rate.num ? rate.den : 0;
+    }
+
+    void SendFlush()
+    {
+        if (!flushing) {
+            avcodec_send_packet(dec.get(), nullptr);
+            flushing = true;
+        }
+    }
+
+    enum class Got { Frame, End, Damage };
+
+    // One decoded frame into `out`, the decode loop of FFmpeg's examples.
+    Got DecodeInto(AVFrame* out)
+    {
+        int fruitless = 0;
+        for (;;) {
+            int ret = avcodec_receive_frame(dec.get(), out);
+            if (ret == 0) {
+                if (IsDamaged(out)) {
+                    av_frame_unref(out);
+                    if (resync && ++resyncDropped < ResyncDropLimit)
+                        continue;
+                    resync = true;
+                    resyncDropped = 0;
+                    owner->Fail(QStringLiteral("decoding"), QStringLiteral("damaged picture after %1").arg(FormatPTS(lastOutPts)));
+                    return Got::Damage;
+                }
+                if (resync) {
+                    // After a seek or damage only a keyframe is a clean start.
+                    if (!IsKeyFrame(out) && ++resyncDropped < ResyncDropLimit) {
+                        av_frame_unref(out);
+                        continue;
+                    }
+                    resync = false;
+                }
+                return Got::Frame;
+            }
+            if (ret == AVERROR_EOF)
+                return Got::End;
+            if (ret != AVERROR(EAGAIN)) {
+                owner->Fail(QStringLiteral("decoding"), AvErr(ret));
+                return Got::Damage;
+            }
+            if (flushing)
+                return Got::End;
+            if (++fruitless > PacketsWithoutPicture) {
+                owner->Fail(QStringLiteral("decoding"), QStringLiteral("no picture in %1 packets").arg(PacketsWithoutPicture));
+                SendFlush();
+                return Got::Damage;
+            }
+            ret = ReadPacket();
+            if (ret < 0) {
+                if (ret != AVERROR_EOF)
+                    owner->Fail(QStringLiteral("reading"), AvErr(ret));
+                SendFlush();
+                continue;
+            }
+            if (pkt->flags & AV_PKT_FLAG_CORRUPT) {
+                // A packet cut short by the end of a truncated file: the
+                // frames before it are good, it is not.
+                owner->Fail(QStringLiteral("reading"), QStringLiteral("incomplete packet"));
+                SendFlush();
+                continue;
+            }
+            ret = avcodec_send_packet(dec.get(), pkt.get());
+            if (ret < 0 && ret != AVERROR(EAGAIN)) {
+                if (ret == AVERROR_EOF)
+                    return Got::End;
+                owner->Fail(QStringLiteral("decoding"), AvErr(ret));
+                resync = true;
+                resyncDropped = 0;
+                return Got::Damage;
+            }
+        }
+    }
+
+    int64_t TimeOf(const AVFrame* f)
+    {
+        int64_t us = ToUs(f->best_effort_timestamp);
+        if (us == AV_NOPTS_VALUE)
+            us = ToUs(f->pts);
+        if (us == AV_NOPTS_VALUE)
+            us = lastOutPts == AV_NOPTS_VALUE ? 0 : lastOutPts + std::max<int64_t>(FrameDurationUs(), 1);
+        return us;
+    }
+
+    bool Next()
+    {
+        damaged = false;
+        if (hasAhead) {
+            std::swap(prev, cur);
+            std::swap(prevPts, curPts);
+            hasPrev = hasCur;
+            std::swap(cur, ahead);
+            curPts = aheadPts;
+            hasCur = true;
+            av_frame_unref(ahead.get());
+            hasAhead = false;
+            return true;
+        }
+        if (atEnd)
+            return false;
+        av_frame_unref(prev.get());
+        hasPrev = false;
+        const Got got = DecodeInto(prev.get());
+        if (got != Got::Frame) {
+            atEnd = got == Got::End;
+            damaged = got == Got::Damage;
+            return false;
+        }
+        // prev now holds the new frame: rotate the roles.
+        std::swap(prev, cur);
+        prevPts = curPts;
+        hasPrev = hasCur;
+        curPts = TimeOf(cur.get());
+        lastOutPts = curPts;
+        hasCur = true;
+        if (fromFileStart) {
+            if (firstPts == AV_NOPTS_VALUE)
+                firstPts = curPts;
+            fromFileStart = false;
+        }
+        return true;
+    }
+
+    // Makes the frame before the current one current again, keeping the
+    // current one to be handed out by the next Decode.
+    void StepBack()
+    {
+        std::swap(ahead, cur);
+        aheadPts = curPts;
+        hasAhead = true;
+        std::swap(cur, prev);
+        curPts = prevPts;
+        hasCur = hasPrev;
+        av_frame_unref(prev.get());
+        hasPrev = false;
+    }
+
+    bool SeekTs(int64_t ts, int flags)
+    {
+        const int ret = av_seek_frame(fmt.get(), vindex, ts, flags);
+        if (ret < 0)
+            return false;
+        avcodec_flush_buffers(dec.get());
+        probed.clear();
+        ResetFrames();
+        flushing = false;
+        atEnd = false;
+        damaged = false;
+        resync = true;
+        resyncDropped = 0;
+        fromFileStart = false;
+        return true;
+    }
+
+    // Opens the file again and reads from its first byte: the one way back to
+    // the first frame that every container supports.
+    bool Reopen()
+    {
+        AVFormatContext* raw = nullptr;
+        const AVInputFormat* ifmt = fmt->iformat;
+        if (avformat_open_input(&raw, QFile::encodeName(owner->FileName()).constData(), ifmt, nullptr) < 0)
+            return false;
+        InputPtr fresh(raw);
+        if (avformat_find_stream_info(fresh.get(), nullptr) < 0 || int(fresh->nb_streams) <= vindex)
+            return false;
+        AVStream* st = fresh->streams[vindex];
+        if (st->codecpar->codec_id != vst->codecpar->codec_id)
+            return false;
+        for (unsigned i = 0; i < fresh->nb_streams; ++i)
+            if (int(i) != vindex)
+                fresh->streams[i]->discard = AVDISCARD_ALL;
+        st->time_base = vst->time_base;
+        fmt = std::move(fresh);
+        vst = st;
+        avcodec_flush_buffers(dec.get());
+        probed.clear();
+        ResetFrames();
+        flushing = atEnd = damaged = resync = false;
+        resyncDropped = 0;
+        fromFileStart = true;
+        return true;
+    }
+
+    void Rotate(const QImage& src, QImage& dst, int rotation)
+    {
+        const int w = src.width(), h = src.height();
+        const int dw = rotation == 180 ? w : h, dh = rotation == 180 ? h : w;
+        if (dst.width() != dw || dst.height() != dh || dst.format() != src.format())
+            dst = QImage(dw, dh, src.format());
+        const int bpp = src.depth() / 8;
+        for (int y = 0; y < h; ++y) {
+            const uchar* s = src.constScanLine(y);
+            for (int x = 0; x < w; ++x) {
+                int dx, dy;
+                if (rotation == 90) { dx = h - 1 - y; dy = x; }
+                else if (rotation == 180) { dx = w - 1 - x; dy = h - 1 - y; }
+                else { dx = y; dy = w - 1 - x; }
+                std::memcpy(dst.scanLine(dy) + dx * bpp, s + x * bpp, size_t(bpp));
+            }
+        }
+    }
+};
+
+// ---- TFFDecoder ---------------------------------------------------------------------
+
+TFFDecoder::TFFDecoder(QObject* owner) : QObject(owner), d(std::make_unique<Impl>())
+{
+    d->owner = this;
+    av_log_set_level(AV_LOG_FATAL);  // failures reach LastError() instead
+}
+
+TFFDecoder::~TFFDecoder() = default;
+
+bool TFFDecoder::LoadAVLib(const QString& folder)
+{
+    FLibFolder = folder;
+    return true;
+}
+
+bool TFFDecoder::Fail(const QString& stage, const QString& detail)
+{
+    FLastError = QStringLiteral("%1: %2%3").arg(QFileInfo(FFileName).fileName(), stage,
+                                               detail.isEmpty() ? QString() : QStringLiteral(": ") + detail);
+    return false;
+}
+
+void TFFDecoder::CloseFile()
+{
+    auto fresh = std::make_unique<Impl>();
+    fresh->owner = this;
+    d = std::move(fresh);
+}
+
+bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName)
+{
+    CloseFile();
+    FFileName = fileName;
+    FLastError.clear();
+    Impl& m = *d;
+    m.pkt.reset(av_packet_alloc());
+    m.cur.reset(av_frame_alloc());
+    m.prev.reset(av_frame_alloc());
+    m.ahead.reset(av_frame_alloc());
+
+    const AVInputFormat* ifmt = nullptr;
+    if (!formatName.isEmpty()) {
+        ifmt = av_find_input_format(formatName.toUtf8().constData());
+        if (!ifmt)
+            return Fail(QStringLiteral("opening"), QStringLiteral("unknown format ") + formatName);
+    }
+    AVFormatContext* raw = nullptr;
+    int ret = avformat_open_input(&raw, QFile::encodeName(fileName).constData(), ifmt, nullptr);
+    if (ret < 0)
+        return Fail(QStringLiteral("opening"), AvErr(ret));
+    m.fmt.reset(raw);
+    ret = avformat_find_stream_info(m.fmt.get(), nullptr);
+    if (ret < 0)
+        return Fail(QStringLiteral("reading stream information"), AvErr(ret));
+
+    m.file.FormatName = QString::fromUtf8(m.fmt->iformat->name);
+    m.file.StreamCount = int(m.fmt->nb_streams);
+
+    // A real video stream: has a size and a decoder, and is not cover art.
+    const int best = av_find_best_stream(m.fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    auto usable = [&](int i) {
+        const AVStream* st = m.fmt->streams[i];
+        return st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)
+            && st->codecpar->width > 0 && st->codecpar->height > 0 && avcodec_find_decoder(st->codecpar->codec_id);
+    };
+    int vi = best >= 0 && usable(best) ? best : -1;
+    for (unsigned i = 0; vi < 0 && i < m.fmt->nb_streams; ++i)
+        if (usable(int(i)))
+            vi = int(i);
+
+    const int64_t fileStart = m.fmt->start_time != AV_NOPTS_VALUE ? m.fmt->start_time : 0;
+    if (vi < 0) {
+        m.timeOffsetUs = fileStart;
+        m.file.TimeOffset = fileStart;
+        m.file.Duration = m.fmt->duration != AV_NOPTS_VALUE ? m.fmt->duration : 0;
+        return Fail(QStringLiteral("finding the video stream"), QStringLiteral("no video stream"));
+    }
+    m.vindex = vi;
+    m.vst = m.fmt->streams[vi];
+    for (unsigned i = 0; i < m.fmt->nb_streams; ++i)
+        if (int(i) != vi)
+            m.fmt->streams[i]->discard = AVDISCARD_ALL;
+
+    // Times count from the first video frame, whatever the container starts at.
+    if (m.vst->start_time != AV_NOPTS_VALUE)
+        m.startTs = m.vst->start_time;
+    else
+        m.startTs = av_rescale_q(fileStart, AVRational{1, AV_TIME_BASE}, m.vst->time_base);
+    m.timeOffsetUs = av_rescale_q(m.startTs, m.vst->time_base, MicroBase);
+    m.file.TimeOffset = m.timeOffsetUs;
+
+    const AVCodec* codec = avcodec_find_decoder(m.vst->codecpar->codec_id);
+    m.dec.reset(avcodec_alloc_context3(codec));
+    ret = avcodec_parameters_to_context(m.dec.get(), m.vst->codecpar);
+    if (ret < 0)
+        return Fail(QStringLiteral("setting up the decoder"), AvErr(ret));
+    m.dec->pkt_timebase = m.vst->time_base;
+    m.dec->thread_count = 0;
+    ret = avcodec_open2(m.dec.get(), codec, nullptr);
+    if (ret < 0)
+        return Fail(QStringLiteral("opening the decoder"), AvErr(ret));
+
+    TVideoStreamInfo& v = m.video;
+    const AVCodecParameters* par = m.vst->codecpar;
+    int rotation = 0;
+    if (const uint8_t* sd = av_stream_get_side_data(m.vst, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
+        const double angle = av_display_rotation_get(reinterpret_cast<const int32_t*>(sd));
+        if (!std::isnan(angle))
+            rotation = ((int(std::lround(-angle / 90.0)) * 90) % 360 + 360) % 360;
+    }
+    v.Rotation = rotation;
+    const bool swap = rotation == 90 || rotation == 270;
+    v.Width = swap ? par->height : par->width;
+    v.Height = swap ? par->width : par->height;
+    v.CodecName = QString::fromUtf8(codec->name);
+    const char* pf = av_get_pix_fmt_name(AVPixelFormat(par->format));
+    v.PixelFormat = pf ? QString::fromUtf8(pf) : QString();
+    bool full = par->color_range == AVCOL_RANGE_JPEG;
+    PlainFormat(AVPixelFormat(par->format), full);
+    v.FullRange = full;
+    v.ColorMatrix = MatrixName(MatrixOf(par->color_space, par->height));
+    v.FrameCount = m.vst->nb_frames;
+
+    const int64_t fileEnd = m.fmt->duration != AV_NOPTS_VALUE ? fileStart + m.fmt->duration : AV_NOPTS_VALUE;
+    m.file.Duration = fileEnd != AV_NOPTS_VALUE ? std::max<int64_t>(0, fileEnd - m.timeOffsetUs) : 0;
+    if (m.vst->duration != AV_NOPTS_VALUE && m.vst->duration > 0)
+        v.Duration = av_rescale_q(m.vst->duration, m.vst->time_base, MicroBase);
+    else
+        v.Duration = m.file.Duration;
+    if (m.file.Duration <= 0)
+        m.file.Duration = v.Duration;
+
+    m.MeasureFrameRate();
+    return true;
+}
+
+int TFFDecoder::VideoStreamIndex() const { return d->vindex; }
+
+TVideoStreamInfo TFFDecoder::GetVideoStreamInfos(int index) const
+{
+    if (index == d->vindex && index >= 0)
+        return d->video;
+    TVideoStreamInfo info;
+    if (!d->fmt || index < 0 || index >= int(d->fmt->nb_streams))
+        return info;
+    const AVStream* st = d->fmt->streams[index];
+    info.Width = st->codecpar->width;
+    info.Height = st->codecpar->height;
+    info.FrameRateNum = st->avg_frame_rate.num;
+    info.FrameRateDen = st->avg_frame_rate.den;
+    if (st->duration != AV_NOPTS_VALUE)
+        info.Duration = av_rescale_q(st->duration, st->time_base, MicroBase);
+    info.FrameCount = st->nb_frames;
+    if (const AVCodecDescriptor* desc = avcodec_descriptor_get(st->codecpar->codec_id))
+        info.CodecName = QString::fromUtf8(desc->name);
+    return info;
+}
+
+TVideoStreamInfo TFFDecoder::GetVideoStreamInfo() const { return d->vindex >= 0 ? d->video : TVideoStreamInfo{}; }
+
+TFileStreamInfo TFFDecoder::GetFileStreamInfo() const { return d->file; }
+
+void TFFDecoder::SetBitmapBitsPixel(int bits) { FBitsPixel = bits == 32 ? 32 : 24; }
+
+bool TFFDecoder::Decode(int streamIndex)
+{
+    if (!d->dec || (streamIndex >= 0 && streamIndex != d->vindex))
+        return false;
+    return d->Next();
+}
+
+bool TFFDecoder::LastDecodeDamaged() const { return d->damaged; }
+
+bool TFFDecoder::CopyToBitmap(QImage& bitmap)
+{
+    Impl& m = *d;
+    if (!m.hasCur)
+        return false;
+    const AVFrame* f = m.cur.get();
+    bool full = f->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat src = PlainFormat(AVPixelFormat(f->format), full);
+    const bool rgb32 = FBitsPixel == 32;
+    const AVPixelFormat dst = rgb32 ? AV_PIX_FMT_RGB32 : AV_PIX_FMT_RGB24;
+    const QImage::Format qfmt = rgb32 ? QImage::Format_RGB32 : QImage::Format_RGB888;
+    SwsContext* next = sws_getCachedContext(m.sws, f->width, f->height, src, f->width, f->height, dst,
+                                            SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!next)
+        return Fail(QStringLiteral("converting to RGB"),
+                    QStringLiteral("no conversion from %1").arg(QString::fromUtf8(av_get_pix_fmt_name(src))));
+    const int matrix = MatrixOf(f->colorspace, f->height);
+    if (next != m.sws || matrix != m.swsMatrix || int(full) != m.swsFull) {
+        m.sws = next;
+        m.swsMatrix = matrix;
+        m.swsFull = full;
+        sws_setColorspaceDetails(m.sws, sws_getCoefficients(matrix), full ? 1 : 0,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    }
+    const int rotation = m.video.Rotation;
+    QImage& target = rotation ? m.rgb : bitmap;
+    if (target.width() != f->width || target.height() != f->height || target.format() != qfmt)
+        target = QImage(f->width, f->height, qfmt);
+    uint8_t* dstData[4] = {target.bits(), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {int(target.bytesPerLine()), 0, 0, 0};
+    sws_scale(m.sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
+    if (rotation)
+        m.Rotate(m.rgb, bitmap, rotation);
+    return true;
+}
+
+bool TFFDecoder::Seek(int64_t pts, TSeekFlags flags)
+{
+    if (!d->dec)
+        return false;
+    const int ffFlags = int(flags & (AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE | AVSEEK_FLAG_ANY));
+    const int64_t ts = (flags & sfByte) ? pts : d->FromUs(pts);
+    if (!d->SeekTs(ts, ffFlags))
+        return Fail(QStringLiteral("seeking"), QStringLiteral("to ") + FormatPTS(pts));
+    return true;
+}
+
+int64_t TFFDecoder::CurrentPTS() const { return d->hasCur ? d->curPts : AV_NOPTS_VALUE; }
+
+int64_t TFFDecoder::CurrentDuration() const
+{
+    if (!d->hasCur)
+        return 0;
+    if (d->hasAhead && d->aheadPts > d->curPts)
+        return d->aheadPts - d->curPts;
+    const int64_t dur = d->cur->pkt_duration;
+    if (dur > 0)
+        return av_rescale_q(dur, d->vst->time_base, MicroBase);
+    return d->FrameDurationUs();
+}
+
+bool TFFDecoder::HasFrame() const { return d->hasCur; }
+
+const AVFrame* TFFDecoder::CurrentAVFrame() const { return d->hasCur ? d->cur.get() : nullptr; }
+
+// ---- exact location ---------------------------------------------------------------------
+
+namespace {
+
+enum class Walk { Found, Failed, Cancelled };
+
+// From the current frame (at or before pts), decodes on until the next frame
+// would be after pts, and leaves the decoder on the last one that is not.
+Walk WalkTo(TFFDecoder* dec, TFFDecoder::Impl& m, int64_t pts, const std::function<bool()>& go)
+{
+    while (true) {
+        if (m.hasAhead) {
+            if (m.aheadPts > pts)
+                return Walk::Found;
+        }
+        if (go && !go())
+            return Walk::Cancelled;
+        if (!dec->Decode(-1)) {
+            // The end of the stream: the last frame is the one shown.
+            return m.damaged ? Walk::Failed : Walk::Found;
+        }
+        if (m.curPts > pts) {
+            if (!m.hasPrev)
+                return Walk::Found;  // only the first frame can be after pts
+            m.StepBack();
+            return Walk::Found;
+        }
+    }
+}
+
+// Index entries say where the keyframes are; a keyframe between the current
+// frame and the target makes a seek worth it.
+bool KeyframeBetween(TFFDecoder::Impl& m, int64_t fromUs, int64_t toUs)
+{
+    const int idx = av_index_search_timestamp(m.vst, m.FromUs(toUs), AVSEEK_FLAG_BACKWARD);
+    if (idx < 0)
+        return false;
+    const AVIndexEntry* e = avformat_index_get_entry(m.vst, idx);
+    return e && m.ToUs(e->timestamp) > fromUs;
+}
+
+}  // namespace
+
+bool LocateVideoPTSCallback(TFFDecoder* decoder, int64_t pts, const std::function<bool()>& continueFn)
+{
+    if (!decoder || decoder->VideoStreamIndex() < 0 || pts == AV_NOPTS_VALUE)
+        return false;
+    TFFDecoder::Impl& m = *decoder->Internals();
+
+    // Already there, or close enough ahead to decode on.
+    if (m.hasCur && !m.damaged && m.curPts <= pts) {
+        if (m.curPts == pts || (m.hasAhead && m.aheadPts > pts) || (m.atEnd && !m.hasAhead))
+            return true;
+        const int64_t gap = pts - m.curPts;
+        if (gap <= ForwardReach || !KeyframeBetween(m, m.curPts, pts)) {
+            const Walk w = WalkTo(decoder, m, pts, continueFn);
+            if (w != Walk::Failed)
+                return w == Walk::Found;
+        }
+    }
+
+    // Seek to a keyframe before the target; when that lands after it (B-frames,
+    // open GOPs, coarse indexes), seek further back.
+    int64_t seekUs = pts;
+    int64_t back = Unit_Nano / 2;
+    for (int attempt = 0; attempt < 12; ++attempt) {
+        if (continueFn && !continueFn())
+            return false;
+        bool fromStart = seekUs <= 0;
+        bool reopened = false;
+        if (!m.SeekTs(fromStart ? m.startTs : m.FromUs(seekUs), AVSEEK_FLAG_BACKWARD)) {
+            if (!fromStart) {
+                seekUs = 0;
+                continue;
+            }
+            if (!m.Reopen())
+                return decoder->Fail(QStringLiteral("seeking"), QStringLiteral("to the start"));
+            reopened = true;
+        }
+        if (!decoder->Decode(-1)) {
+            if (!fromStart && !m.damaged) {
+                seekUs = std::max<int64_t>(0, seekUs - back);
+                back *= 2;
+                continue;
+            }
+            return false;
+        }
+        if (m.curPts > pts && !fromStart) {
+            seekUs = std::min(seekUs, m.curPts) - back;
+            back *= 2;
+            if (seekUs < 0)
+                seekUs = 0;
+            continue;
+        }
+        if (m.curPts > pts) {
+            // Before the first frame the first frame is shown, but only a
+            // read from the first byte proves that this is the first frame
+            // (some containers seek only roughly).
+            if (m.firstPts == AV_NOPTS_VALUE || m.curPts > m.firstPts) {
+                if (reopened)
+                    return true;
+                if (!m.Reopen() || !decoder->Decode(-1))
+                    return false;
+                if (m.curPts > pts)
+                    return true;
+            } else {
+                return true;
+            }
+        }
+        const Walk w = WalkTo(decoder, m, pts, continueFn);
+        return w == Walk::Found;
+    }
+    return false;
+}
+
+bool LocateVideoPTS(TFFDecoder* decoder, int64_t pts)
+{
+    return LocateVideoPTSCallback(decoder, pts, {});
+}
+
+// ---- time text ---------------------------------------------------------------------------
+
+QString FormatPTS(int64_t pts, int digits)
+{
+    if (pts == AV_NOPTS_VALUE || pts < 0)
+        pts = 0;
+    digits = std::clamp(digits, 0, 6);
+    const int64_t secs = pts / Unit_Nano;
+    const int64_t h = secs / 3600, mi = (secs / 60) % 60, s = secs % 60;
+    QString text = QStringLiteral("%1:%2:%3").arg(h, 2, 10, QLatin1Char('0')).arg(mi, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'));
+    if (digits > 0) {
+        int64_t div = 1;
+        for (int i = digits; i < 6; ++i)
+            div *= 10;
+        const int64_t frac = (pts % Unit_Nano) / div;  // truncated: 5.1234 s shows as 5.123
+        text += QLatin1Char('.') + QStringLiteral("%1").arg(frac, digits, 10, QLatin1Char('0'));
+    }
+    return text;
+}
+
+int64_t StrToPTS(const QString& text, int digits)
+{
+    Q_UNUSED(digits);
+    QString t = text;
+    t.remove(QLatin1Char(' '));
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    if (t.isEmpty() || t == QLatin1String("::."))
+        return AV_NOPTS_VALUE;
+    static const QRegularExpression re(QStringLiteral("^(?:(\\d*):)?(?:(\\d*):)?(\\d*)(?:\\.(\\d*))?$"));
+    const QRegularExpressionMatch mt = re.match(t);
+    if (!mt.hasMatch())
+        return AV_NOPTS_VALUE;
+    // With one colon the fields are minutes and seconds.
+    QString hs = mt.captured(1), ms = mt.captured(2);
+    if (mt.capturedStart(2) < 0 && mt.capturedStart(1) >= 0) {
+        ms = hs;
+        hs.clear();
+    }
+    const QString ss = mt.captured(3), fs = mt.captured(4);
+    if (ss.isEmpty() && fs.isEmpty() && hs.isEmpty() && ms.isEmpty())
+        return AV_NOPTS_VALUE;
+    if (hs.size() > 9 || ms.size() > 9 || ss.size() > 9)
+        return AV_NOPTS_VALUE;
+    const int64_t h = hs.toLongLong(), mi = ms.toLongLong(), s = ss.toLongLong();
+    int64_t frac = 0;
+    if (!fs.isEmpty()) {
+        // Microseconds from the fraction, rounded at the seventh digit.
+        QString f = fs.left(7).leftJustified(7, QLatin1Char('0'));
+        frac = (f.toLongLong() + 5) / 10;
+    }
+    return ((h * 60 + mi) * 60 + s) * Unit_Nano + frac;
+}

@@ -1,0 +1,520 @@
+// The conversion thread. One thread decodes, resamples and transforms; the
+// encoder quantises on its own small pool and writes in order. Frames kept
+// for reverse and ping-pong order go to a file, so memory stays bounded
+// whatever the clip's length.
+#include "outside/VGConvert.h"
+
+#include "app/VGApp.h"
+#include "outside/FFDecoder.h"
+#include "outside/GifEncoder.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QTransform>
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+using namespace VGConvertPlan;
+
+namespace {
+
+struct AVFrameFree { void operator()(AVFrame* f) const { av_frame_free(&f); } };
+using TAVFramePtr = std::unique_ptr<AVFrame, AVFrameFree>;
+struct SwsFree { void operator()(SwsContext* c) const { sws_freeContext(c); } };
+using TSwsPtr = std::unique_ptr<SwsContext, SwsFree>;
+
+std::atomic<int> GTempCounter{0};
+
+QString UniqueSibling(const QString& path, const QString& ext)
+{
+    return QStringLiteral("%1.%2-%3%4").arg(path).arg(QCoreApplication::applicationPid())
+        .arg(GTempCounter.fetch_add(1)).arg(ext);
+}
+
+void RemoveFile(const QString& path)
+{
+    std::error_code ec;
+    std::filesystem::remove(path.toStdString(), ec);
+}
+
+// Displayed picture rectangle → the same pixels in the decoder's raw frame,
+// for a display rotation of rot degrees clockwise.
+TVGCropRect ToRaw(const TVGCropRect& c, int rot, int rw, int rh)
+{
+    switch (rot) {
+    case 90: return {c.Top, rh - c.Right, c.Bottom, rh - c.Left};
+    case 180: return {rw - c.Right, rh - c.Bottom, rw - c.Left, rh - c.Top};
+    case 270: return {rw - c.Bottom, c.Left, rw - c.Top, c.Right};
+    default: return c;
+    }
+}
+
+QImage Rotated(const QImage& img, int degrees)
+{
+    if (degrees == 0)
+        return img;
+    return img.transformed(QTransform().rotate(degrees));  // clockwise on screen
+}
+
+// Raw RGB frames of one size in a file beside the other temporary files; a
+// ring of capacity frames, so only the last ones are kept.
+class TFrameStore {
+public:
+    ~TFrameStore()
+    {
+        FFile.close();
+        if (!FFile.fileName().isEmpty())
+            RemoveFile(FFile.fileName());
+    }
+    QString Open(const QString& path, qsizetype frameBytes, int64_t capacity)
+    {
+        FBytes = frameBytes;
+        FCapacity = capacity;
+        FFile.setFileName(path);
+        if (!FFile.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered))
+            return QStringLiteral("Cannot create the temporary frame file \"%1\": %2").arg(path, FFile.errorString());
+        return {};
+    }
+    QString Put(int64_t index, const QImage& img)
+    {
+        if (!FFile.seek((index % FCapacity) * FBytes) || FFile.write(reinterpret_cast<const char*>(img.constBits()), FBytes) != FBytes)
+            return QStringLiteral("Cannot write the temporary frame file \"%1\" (is the disk full?): %2")
+                .arg(FFile.fileName(), FFile.errorString());
+        return {};
+    }
+    QString Get(int64_t index, QImage& img)
+    {
+        if (!FFile.seek((index % FCapacity) * FBytes) || FFile.read(reinterpret_cast<char*>(img.bits()), FBytes) != FBytes)
+            return QStringLiteral("Cannot read the temporary frame file \"%1\": %2").arg(FFile.fileName(), FFile.errorString());
+        return {};
+    }
+private:
+    QFile FFile;
+    qsizetype FBytes = 0;
+    int64_t FCapacity = 1;
+};
+
+}  // namespace
+
+// ---- the conversion ------------------------------------------------------------
+struct TVideo2GifThread::Impl {
+    TVideo2GifThread& T;
+    const TVGConvertFlag& F;
+    int FPS = 1;
+    double Speed = 1.0;
+    int MaxFrames = 1;
+    int Sequence = 0;
+    int DisplayRot = 0;       // the video's own rotation, degrees clockwise
+    int UserRot = 0;          // degrees clockwise
+    QSize Out;                // after crop and scale, before rotation
+    QSize Final;              // as written
+    TVGCropRect Crop;         // in displayed pixels
+    int LastPercent = -1;
+
+    // Scaler state, rebuilt when the source format changes.
+    TSwsPtr Sws;
+    TSwsPtr SwsFull;          // the slow path's full-frame conversion
+    int SwsW = -1, SwsH = -1, SwsFmt = -1;
+    bool FastPath = true;
+
+    Impl(TVideo2GifThread& t) : T(t), F(t.FFlag) {}
+
+    bool Stopped() const { return T.Terminated(); }
+
+    void Progress(int percent)
+    {
+        percent = std::clamp(percent, 0, 100);
+        if (percent <= LastPercent)
+            return;
+        LastPercent = percent;
+        CheckPostMessage(F.NotifyWnd, int(F.ProgressMsg), percent, 0);
+    }
+
+    static void SetColorspace(SwsContext* c, const AVFrame* f)
+    {
+        const int* coef = sws_getCoefficients(f->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : f->colorspace);
+        const auto fmt = static_cast<AVPixelFormat>(f->format);
+        const bool full = f->color_range == AVCOL_RANGE_JPEG || fmt == AV_PIX_FMT_YUVJ420P ||
+                          fmt == AV_PIX_FMT_YUVJ422P || fmt == AV_PIX_FMT_YUVJ444P || fmt == AV_PIX_FMT_YUVJ440P;
+        sws_setColorspaceDetails(c, coef, full ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    }
+
+    // Crop and scale one decoded frame into an upright RGB picture of size Out.
+    QString Scale(const AVFrame* src, QImage& out)
+    {
+        const int rw = src->width, rh = src->height;
+        const TVGCropRect raw = ToRaw(Crop, DisplayRot, rw, rh);
+        const bool sideways = DisplayRot == 90 || DisplayRot == 270;
+        const int tw = sideways ? Out.height() : Out.width();
+        const int th = sideways ? Out.width() : Out.height();
+        if (raw.Width() < 1 || raw.Height() < 1 || raw.Right > rw || raw.Bottom > rh)
+            return QStringLiteral("The crop area does not fit the video picture of %1 x %2.").arg(rw).arg(rh);
+        const int flags = SWS_LANCZOS | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+
+        QImage scaled(tw, th, QImage::Format_RGB888);
+        if (scaled.isNull())
+            return QStringLiteral("Not enough memory for frames of %1 x %2 pixels.").arg(tw).arg(th);
+        uint8_t* dst[4] = {scaled.bits(), nullptr, nullptr, nullptr};
+        int dstStride[4] = {int(scaled.bytesPerLine()), 0, 0, 0};
+
+        if (FastPath) {
+            // Crop by moving the plane pointers, then one conversion does
+            // colour, chroma and size together.
+            TAVFramePtr view(av_frame_clone(src));
+            if (!view)
+                return QStringLiteral("Not enough memory to convert a frame.");
+            view->crop_left = size_t(raw.Left);
+            view->crop_top = size_t(raw.Top);
+            view->crop_right = size_t(rw - raw.Right);
+            view->crop_bottom = size_t(rh - raw.Bottom);
+            if (av_frame_apply_cropping(view.get(), AV_FRAME_CROP_UNALIGNED) >= 0 &&
+                view->width == raw.Width() && view->height == raw.Height()) {
+                if (!Sws || SwsW != view->width || SwsH != view->height || SwsFmt != view->format) {
+                    Sws.reset(sws_getContext(view->width, view->height, AVPixelFormat(view->format), tw, th,
+                                             AV_PIX_FMT_RGB24, flags, nullptr, nullptr, nullptr));
+                    SwsW = view->width; SwsH = view->height; SwsFmt = view->format;
+                    if (Sws)
+                        SetColorspace(Sws.get(), view.get());
+                }
+                if (Sws) {
+                    sws_scale(Sws.get(), view->data, view->linesize, 0, view->height, dst, dstStride);
+                    out = Rotated(scaled, DisplayRot);
+                    return {};
+                }
+            }
+            FastPath = false;
+            Sws.reset();
+            SwsW = SwsH = SwsFmt = -1;
+        }
+
+        // Formats whose planes cannot be cropped by pointers: convert the whole
+        // frame first, then crop and scale the RGB picture.
+        if (!SwsFull || SwsW != rw || SwsH != rh || SwsFmt != src->format) {
+            SwsFull.reset(sws_getContext(rw, rh, AVPixelFormat(src->format), rw, rh, AV_PIX_FMT_RGB24,
+                                         SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
+            Sws.reset(sws_getContext(raw.Width(), raw.Height(), AV_PIX_FMT_RGB24, tw, th, AV_PIX_FMT_RGB24, flags,
+                                     nullptr, nullptr, nullptr));
+            SwsW = rw; SwsH = rh; SwsFmt = src->format;
+            if (SwsFull)
+                SetColorspace(SwsFull.get(), src);
+        }
+        if (!SwsFull || !Sws)
+            return QStringLiteral("The picture format %1 cannot be converted.")
+                .arg(QString::fromUtf8(av_get_pix_fmt_name(AVPixelFormat(src->format))));
+        QImage full(rw, rh, QImage::Format_RGB888);
+        if (full.isNull())
+            return QStringLiteral("Not enough memory to convert a frame.");
+        uint8_t* fdst[4] = {full.bits(), nullptr, nullptr, nullptr};
+        int fstride[4] = {int(full.bytesPerLine()), 0, 0, 0};
+        sws_scale(SwsFull.get(), src->data, src->linesize, 0, rh, fdst, fstride);
+        const uint8_t* csrc[4] = {full.constBits() + raw.Top * full.bytesPerLine() + raw.Left * 3, nullptr, nullptr, nullptr};
+        int cstride[4] = {int(full.bytesPerLine()), 0, 0, 0};
+        sws_scale(Sws.get(), csrc, cstride, 0, raw.Height(), dst, dstStride);
+        out = Rotated(scaled, DisplayRot);
+        return {};
+    }
+
+    // The whole geometry: crop, scale, overlays, rotation, flips.
+    QString Transform(const AVFrame* src, QImage& out)
+    {
+        QImage img;
+        QString err = Scale(src, img);
+        if (!err.isEmpty())
+            return err;
+        if (F.OnDrawOverlay) {
+            QPainter p(&img);
+            F.OnDrawOverlay(&p, img.width(), img.height());
+        }
+        img = Rotated(img, UserRot);
+        const bool fh = F.Flip & 1, fv = F.Flip & 2;
+        if (fh || fv)
+            img = img.mirrored(fh, fv);
+        out = std::move(img);
+        return {};
+    }
+
+    QString Run(int& written);
+};
+
+QString TVideo2GifThread::Impl::Run(int& written)
+{
+    written = 0;
+    FPS = EffectiveFPS(F.GifFPS);
+    Speed = EffectiveSpeed(F.GifSpeed);
+    MaxFrames = EffectiveMaxFrames(F.MaxFrameCount);
+    Sequence = F.Sequence <= 2 ? F.Sequence : 0;
+    UserRot = (F.Rotation % 4) * 90;
+    Progress(0);
+
+    if (F.StartPTS == AV_NOPTS_VALUE || F.EndPTS == AV_NOPTS_VALUE || F.StartPTS >= F.EndPTS)
+        return QStringLiteral("The clip range %1 - %2 is empty.").arg(FormatPTS(F.StartPTS), FormatPTS(F.EndPTS));
+
+    TFFDecoder dec;
+    dec.LoadAVLib(F.LibFolder);
+    dec.SetBitmapBitsPixel(24);
+    if (!dec.LoadFile(F.VideoFileName))
+        return QStringLiteral("Cannot open the video file \"%1\": %2").arg(F.VideoFileName, dec.LastError());
+    if (dec.VideoStreamIndex() < 0)
+        return QStringLiteral("\"%1\" has no video stream.").arg(F.VideoFileName);
+    const TVideoStreamInfo info = dec.GetVideoStreamInfo();
+    DisplayRot = ((info.Rotation % 360) + 360) % 360;
+    if (DisplayRot % 90 != 0)
+        DisplayRot = 0;
+
+    Crop = ClipCrop(F, info.Width, info.Height);
+    if (Crop.Width() < 1 || Crop.Height() < 1)
+        return QStringLiteral("The crop area (%1, %2) - (%3, %4) lies outside the video picture of %5 x %6.")
+            .arg(F.CropRect.Left).arg(F.CropRect.Top).arg(F.CropRect.Right).arg(F.CropRect.Bottom)
+            .arg(info.Width).arg(info.Height);
+    Out = OutputSize(F, info.Width, info.Height);
+    if (QString err = CheckOutputSize(Out); !err.isEmpty())
+        return err;
+    Final = (UserRot == 90 || UserRot == 270) ? Out.transposed() : Out;
+    if (int64_t(Final.width()) * Final.height() > (int64_t(1) << 28))
+        return QStringLiteral("The output size %1 x %2 is too large to convert.").arg(Final.width()).arg(Final.height());
+
+    // Written to a sibling and renamed at the end, so a failed conversion
+    // never leaves a broken GIF under the real name.
+    const QString partName = UniqueSibling(F.GifFileName, QStringLiteral(".part"));
+    struct TPartGuard {
+        QString Name; bool Keep = false;
+        ~TPartGuard() { if (!Keep) RemoveFile(Name); }
+    } partGuard{partName};
+
+    TGifEncoder enc;
+    TGifEncoderOptions opt;
+    opt.Width = Final.width();
+    opt.Height = Final.height();
+    opt.Loop = F.GifLoop < 0 ? -1 : F.GifLoop;
+    if (!enc.Open(partName, opt))
+        return QStringLiteral("Cannot write the GIF file \"%1\": %2").arg(F.GifFileName, enc.LastError());
+    {
+        std::lock_guard lock(T.FCancelLock);
+        T.FCancelHook = [&enc] { enc.Cancel(); };
+    }
+    struct THookGuard {
+        TVideo2GifThread& T;
+        ~THookGuard() { std::lock_guard lock(T.FCancelLock); T.FCancelHook = nullptr; }
+    } hookGuard{T};
+    if (Stopped())
+        return {};
+
+    auto encoderError = [&] {
+        return QStringLiteral("Cannot write the GIF file \"%1\": %2").arg(F.GifFileName, enc.LastError());
+    };
+
+    TFrameStore store;
+    if (Sequence != 0) {
+        const QString folder = (App && !App->TempFolder.isEmpty()) ? App->TempFolder
+                                                                   : QFileInfo(F.GifFileName).absolutePath() + '/';
+        QImage probe(Final, QImage::Format_RGB888);
+        const int64_t capacity = Sequence == 1 ? MaxFrames : int64_t(MaxFrames) + 1;
+        if (QString err = store.Open(UniqueSibling(folder + QStringLiteral("frames"), QStringLiteral(".rgb")),
+                                     probe.sizeInBytes(), capacity);
+            !err.isEmpty())
+            return err;
+    }
+
+    if (!LocateVideoPTSCallback(&dec, F.StartPTS, [this] { return !Stopped(); })) {
+        if (Stopped())
+            return {};
+        return QStringLiteral("No frame of \"%1\" could be read at %2: %3")
+            .arg(F.VideoFileName, FormatPTS(F.StartPTS), dec.LastError());
+    }
+
+    // Forward pass: pick frames on the GIF's time grid and either encode them
+    // at once (original order) or keep them in the store.
+    const bool direct = Sequence != 1;           // ping-pong plays its forward half at once
+    const int decodeShare = Sequence == 0 ? 99 : 50;
+    const int64_t range = F.EndPTS - F.StartPTS;
+    TTimeline timeline(F.StartPTS);
+    TFramePicker picker(FPS, Speed);
+    TAVFramePtr prev;                            // the last kept candidate, not yet settled
+    int64_t shownIndex = -1;
+    QImage shown;
+    int64_t kept = 0;                            // output frames taken in the forward pass
+    bool full = false;
+    QString failure;
+
+    auto take = [&](int64_t k, int64_t candidate) -> bool {
+        if (Stopped())
+            return false;
+        if (candidate != shownIndex) {
+            failure = Transform(prev.get(), shown);
+            if (!failure.isEmpty())
+                return false;
+            shownIndex = candidate;
+        }
+        if (direct) {
+            if (!enc.AddFrame(shown, DelayCs(k, FPS))) {
+                if (!enc.Cancelled())
+                    failure = encoderError();
+                return false;
+            }
+            ++written;
+        }
+        if (Sequence != 0) {
+            failure = store.Put(k, shown);
+            if (!failure.isEmpty())
+                return false;
+        }
+        ++kept;
+        if (direct && kept >= MaxFrames) {
+            full = true;
+            return false;
+        }
+        return true;
+    };
+
+    bool any = false;
+    // A kept source frame: cut from the timeline when deleted, else a candidate.
+    auto handle = [&](int64_t pts, const AVFrame* frame) -> bool {
+        if (F.OnFrameDeleted && F.OnFrameDeleted(pts)) {
+            timeline.Delete(pts);
+            return true;
+        }
+        if (!picker.Add(timeline.Keep(pts), take))
+            return false;
+        prev.reset(av_frame_clone(frame));
+        if (!prev) {
+            failure = QStringLiteral("Not enough memory to convert a frame.");
+            return false;
+        }
+        any = true;
+        return true;
+    };
+
+    // The frame on show at the start may begin before it; it counts when it
+    // still shows at the start, which the next frame or its duration tells.
+    TAVFramePtr early;
+    int64_t earlyPts = 0, earlyDuration = 0;
+    bool first = true, stopped = false, more = true;
+    while (more && !Stopped()) {
+        const int64_t pts = dec.CurrentPTS();
+        if (pts != AV_NOPTS_VALUE) {
+            if (pts >= F.EndPTS) {
+                if (early)
+                    earlyDuration = pts - earlyPts;
+                break;
+            }
+            if (first && pts < F.StartPTS) {
+                early.reset(av_frame_clone(dec.CurrentAVFrame()));
+                earlyPts = pts;
+                earlyDuration = dec.CurrentDuration();
+            } else {
+                if (early) {
+                    earlyDuration = pts - earlyPts;
+                    const bool ok = handle(earlyPts, early.get());
+                    early.reset();
+                    if (!ok) { stopped = true; break; }
+                }
+                if (!handle(pts, dec.CurrentAVFrame())) { stopped = true; break; }
+            }
+            first = false;
+            Progress(int(decodeShare * double(pts - F.StartPTS) / double(range)));
+        }
+        more = dec.Decode();
+    }
+    if (early && !stopped && !Stopped() && earlyPts + earlyDuration > F.StartPTS)
+        handle(earlyPts, early.get());
+    early.reset();
+    if (!failure.isEmpty())
+        return failure;
+    if (Stopped())
+        return {};
+    if (!full) {
+        if (!any)
+            return QStringLiteral("There is no frame to convert between %1 and %2 in \"%3\".")
+                .arg(FormatPTS(F.StartPTS), FormatPTS(F.EndPTS), F.VideoFileName);
+        picker.Finish(timeline.Length(F.EndPTS), take);
+        if (!failure.isEmpty())
+            return failure;
+        if (Stopped())
+            return {};
+    }
+    prev.reset();
+
+    // Backward pass from the store.
+    if (Sequence != 0) {
+        const int64_t n = kept;
+        const int64_t total = std::min<int64_t>(SequenceLength(n, Sequence), MaxFrames);
+        const int64_t firstPos = Sequence == 2 ? std::min<int64_t>(n, total) : 0;
+        // Reverse order: only the last MaxFrames kept frames are in the ring.
+        QImage img(Final, QImage::Format_RGB888);
+        for (int64_t pos = firstPos; pos < total; ++pos) {
+            if (Stopped())
+                return {};
+            const int64_t index = SequenceIndex(pos, n, Sequence);
+            if (QString err = store.Get(index, img); !err.isEmpty())
+                return err;
+            if (!enc.AddFrame(img, DelayCs(pos, FPS)))
+                return enc.Cancelled() ? QString() : encoderError();
+            ++written;
+            Progress(50 + int(49.0 * double(pos + 1) / double(total)));
+        }
+    }
+
+    if (!enc.Finish())
+        return enc.Cancelled() ? QString() : encoderError();
+    if (Stopped())
+        return {};
+    std::error_code ec;
+    std::filesystem::rename(partName.toStdString(), F.GifFileName.toStdString(), ec);
+    if (ec)
+        return QStringLiteral("Cannot write the GIF file \"%1\": %2").arg(F.GifFileName, QString::fromStdString(ec.message()));
+    partGuard.Keep = true;
+    Progress(100);
+    return {};
+}
+
+// ---- the thread ------------------------------------------------------------------
+TVideo2GifThread::TVideo2GifThread(const TVGConvertFlag& flag) : FFlag(flag) {}
+
+TVideo2GifThread::~TVideo2GifThread()
+{
+    Terminate();
+    wait();
+}
+
+void TVideo2GifThread::Resume()
+{
+    if (!isRunning() && !isFinished())
+        start();
+}
+
+void TVideo2GifThread::Terminate()
+{
+    FTerminated.store(true, std::memory_order_release);
+    std::lock_guard lock(FCancelLock);
+    if (FCancelHook)
+        FCancelHook();
+}
+
+void TVideo2GifThread::run()
+{
+    Impl impl(*this);
+    int written = 0;
+    QString error;
+    try {
+        error = impl.Run(written);
+    } catch (const std::bad_alloc&) {
+        error = QStringLiteral("Not enough memory to convert \"%1\".").arg(FFlag.VideoFileName);
+    } catch (const std::exception& e) {
+        error = QStringLiteral("Converting \"%1\" failed: %2").arg(FFlag.VideoFileName, QString::fromUtf8(e.what()));
+    }
+    // A real failure is reported even when a cancel came after it; a cancel
+    // alone posts nothing, since the window no longer waits.
+    if (!error.isEmpty())
+        CheckPostMessage(FFlag.NotifyWnd, int(FFlag.ErrorMsg), 0, 0, error);
+    else if (!Terminated())
+        CheckPostMessage(FFlag.NotifyWnd, int(FFlag.FinishMsg), written, FFlag.MaxFrameCount);
+}

@@ -1,0 +1,155 @@
+#pragma once
+// The conversion thread: reads a stretch of a video with a decoder of its own,
+// resamples it to the GIF's frame rate, crops, scales, draws the overlays,
+// rotates and flips every frame, and feeds the GIF encoder. Reports to a
+// receiver by posted TMessageEvents (progress, then one finish or one error).
+
+#include "outside/ZelMessages.h"
+
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QThread>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+class QPainter;
+
+// Crop area in pixels of the upright video frame; Right and Bottom exclusive.
+struct TVGCropRect {
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Right = 0;
+    int32_t Bottom = 0;
+    int32_t Width() const { return Right - Left; }
+    int32_t Height() const { return Bottom - Top; }
+};
+
+// Everything the conversion needs, copied by the thread's constructor.
+struct TVGConvertFlag {
+    QString VideoFileName;
+    QString GifFileName;
+    int64_t StartPTS = 0;
+    int64_t EndPTS = 0;
+    TVGCropRect CropRect;
+    bool UseCrop = false;
+    double ScaleFactor = 1.0;          // 1, 0.5, 0.25, or -1 for the custom size
+    int32_t CustomWidth = 0;
+    int32_t CustomHeight = 0;
+    int32_t MaxFrameCount = 0;         // below 1 counts as 1
+    int32_t GifFPS = 0;                // below 1 counts as 1
+    int32_t Reserved = 0;
+    double GifSpeed = 1.0;             // 0 or less counts as 1.0
+    int32_t GifLoop = -1;              // -1 forever, 0 once, N: once and N replays
+    uint8_t Flip = 0;                  // bit 1 horizontally, bit 2 vertically
+    uint8_t Rotation = 0;              // 1..3: 90, 180, 270 degrees clockwise
+    uint8_t Sequence = 0;              // 0 original, 1 reverse, 2 ping-pong
+    // Called on the conversion thread with a painter on each output frame
+    // (after crop and scale, before rotation and flips) and its size.
+    std::function<void(QPainter*, int w, int h)> OnDrawOverlay;
+    // Called on the conversion thread with each source frame's exact time;
+    // true leaves the frame out. Empty when no frame of the range is deleted.
+    std::function<bool(int64_t)> OnFrameDeleted;
+    QString LibFolder;
+    QObject* NotifyWnd = nullptr;
+    uint32_t FinishMsg = WM_CONVERTFINISH;
+    uint32_t ProgressMsg = WM_CONVERTPROGRESS;
+    uint32_t ErrorMsg = WM_CONVERTERROR;
+};
+
+class TVideo2GifThread : public QThread {
+    Q_OBJECT
+public:
+    explicit TVideo2GifThread(const TVGConvertFlag& flag);
+    // Asks the conversion to stop and waits for the thread.
+    ~TVideo2GifThread() override;
+
+    void Resume();                     // starts the conversion
+    void Terminate();                  // asks it to stop; honoured within a frame
+    bool Terminated() const { return FTerminated.load(std::memory_order_acquire); }
+
+    const TVGConvertFlag& Flag() const { return FFlag; }
+
+    struct Impl;
+protected:
+    void run() override;
+
+private:
+    TVGConvertFlag FFlag;
+    std::atomic<bool> FTerminated{false};
+    std::mutex FCancelLock;            // guards FCancelHook against the thread's own exit
+    std::function<void()> FCancelHook; // wakes a stage that is waiting
+    friend struct Impl;
+};
+
+// ---- the planning rules, free of decoding and encoding ----------------------
+namespace VGConvertPlan {
+
+int EffectiveFPS(int gifFPS);          // 1..50: above 50 fps frames are dropped
+double EffectiveSpeed(double speed);   // 1.0 for 0 or less
+int EffectiveMaxFrames(int maxFrames); // at least 1
+
+// Round half to even, as the output size rule asks.
+int RoundHalfEven(double v);
+
+// The crop rectangle clipped to a frame of w x h; the whole frame without crop.
+TVGCropRect ClipCrop(const TVGConvertFlag& flag, int w, int h);
+// Output size (before rotation) for an upright source of w x h.
+QSize OutputSize(const TVGConvertFlag& flag, int w, int h);
+// Empty when the size can be written, else the reason.
+QString CheckOutputSize(QSize size);
+
+// The time of output frame k measured from the start of the (compacted) clip, µs.
+int64_t MomentOf(int64_t k, int fps, double speed);
+
+// Centisecond delays with the rounding error carried forward: frame k lasts
+// from round(k*100/fps) to round((k+1)*100/fps).
+int DelayCs(int64_t k, int fps);
+
+// Length of the output order for n kept frames, and the kept frame shown at
+// position pos (0-based): original 0..n-1, reverse n-1..0, ping-pong 0..n-1,
+// n-2..1.
+int64_t SequenceLength(int64_t n, int sequence);
+int64_t SequenceIndex(int64_t pos, int64_t n, int sequence);
+
+// Cuts deleted frames out of the clip's timeline: fed every source frame in
+// time order, it answers the frame's time in the compacted timeline (frames
+// after deleted ones move up by the deleted frames' durations).
+class TTimeline {
+public:
+    explicit TTimeline(int64_t startPTS) : FStart(startPTS) {}
+    // Compacted time of a kept frame at pts, relative to the start.
+    int64_t Keep(int64_t pts);
+    void Delete(int64_t pts);
+    // The compacted length of the range that ends at endPTS.
+    int64_t Length(int64_t endPTS) const;
+private:
+    int64_t FStart;
+    int64_t FShift = 0;
+    int64_t FPendingDelete = INT64_MIN;
+};
+
+// Picks, for every output moment before the end, the candidate frame nearest
+// in time (ties to the earlier one). Fed candidates in time order; Emit is
+// called for each output frame with the number of the candidate to show.
+class TFramePicker {
+public:
+    TFramePicker(int fps, double speed) : FFPS(fps), FSpeed(speed) {}
+    // A new candidate at compacted time t; emits the moments the previous
+    // candidate wins. Answers false when emit asked to stop.
+    bool Add(int64_t t, const std::function<bool(int64_t k, int64_t candidate)>& emit);
+    // The end of the clip: the last candidate takes every remaining moment before length.
+    bool Finish(int64_t length, const std::function<bool(int64_t k, int64_t candidate)>& emit);
+    int64_t Emitted() const { return FNext; }
+    int64_t Candidates() const { return FCount; }
+private:
+    int FFPS;
+    double FSpeed;
+    int64_t FNext = 0;      // next output moment
+    int64_t FCount = 0;     // candidates seen
+    int64_t FPrevT = 0;
+};
+
+}  // namespace VGConvertPlan

@@ -1,0 +1,82 @@
+#include "outside/ZelFile.h"
+#include "outside/Zelfunction.h"
+
+#include <QFileInfo>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+[[noreturn]] void Fail(const QString& path, const char* stage, int err)
+{
+    RaiseError(QStringLiteral("Cannot write \"%1\" (%2): %3")
+                   .arg(path, QLatin1String(stage), QString::fromLocal8Bit(std::strerror(err))));
+}
+
+// Closes and removes the temporary file unless the rename took it.
+struct TempFile {
+    QByteArray name;
+    int fd = -1;
+    bool renamed = false;
+    ~TempFile()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        if (!renamed && !name.isEmpty())
+            ::unlink(name.constData());
+    }
+};
+}  // namespace
+
+void WriteFileAtomic(const QString& path, const QByteArray& data)
+{
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink() && !info.symLinkTarget().isEmpty())
+        target = info.symLinkTarget();
+
+    static std::atomic<unsigned> counter{0};
+    TempFile tmp;
+    tmp.name = (target + QStringLiteral(".tmp%1-%2").arg(::getpid()).arg(counter++)).toLocal8Bit();
+    const QByteArray targetName = target.toLocal8Bit();
+
+    tmp.fd = ::open(tmp.name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (tmp.fd < 0)
+        Fail(path, "create", errno);
+    struct stat st {};
+    if (::stat(targetName.constData(), &st) == 0)
+        ::fchmod(tmp.fd, st.st_mode & 07777);  // keep the old file's permissions
+
+    const char* p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(tmp.fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(path, "write", errno);
+        }
+        p += n;
+        left -= n;
+    }
+    if (::fsync(tmp.fd) != 0)
+        Fail(path, "flush", errno);
+    const int fd = tmp.fd;
+    tmp.fd = -1;
+    if (::close(fd) != 0)
+        Fail(path, "close", errno);
+    if (::rename(tmp.name.constData(), targetName.constData()) != 0)
+        Fail(path, "rename", errno);
+    tmp.renamed = true;
+
+    // Make the rename itself durable.
+    const QByteArray dir = QFileInfo(target).absolutePath().toLocal8Bit();
+    const int dfd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}

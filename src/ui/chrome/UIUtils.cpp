@@ -1,0 +1,62 @@
+#include "ui/chrome/UIUtils.h"
+
+#include "app/VGApp.h"
+#include "outside/Zelfunction.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+namespace {
+int ShowMessageBox(const QString& text, const QString& caption, int buttons, int icon)
+{
+    QMessageBox box;
+    box.setWindowTitle(caption.isEmpty() ? TApp::ProductTitle() : caption);
+    box.setText(text);
+    switch (icon) {
+    case 2: box.setIcon(QMessageBox::Question); break;
+    case 3: box.setIcon(QMessageBox::Warning); break;
+    case 4: box.setIcon(QMessageBox::Critical); break;
+    default: box.setIcon(QMessageBox::Information); break;
+    }
+    // Esc and the window's close button answer the harmless choice.
+    switch (buttons) {
+    case 2:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
+    case 3:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        break;
+    default:
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return buttons == 2 ? IDCANCEL : buttons == 3 ? IDNO : IDOK;
+    case QMessageBox::Ok: return IDOK;
+    }
+}
+}  // namespace
+
+void InstallGuiMsgBox()
+{
+    SetMsgBoxHandler([](const QString& text, const QString& caption, int buttons, int icon) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return buttons == 2 ? IDCANCEL : buttons == 3 ? IDNO : IDOK;
+        if (QThread::currentThread() == app->thread())
+            return ShowMessageBox(text, caption, buttons, icon);
+        int answer = IDOK;
+        QMetaObject::invokeMethod(
+            app, [&] { answer = ShowMessageBox(text, caption, buttons, icon); }, Qt::BlockingQueuedConnection);
+        return answer;
+    });
+}
