@@ -351,6 +351,12 @@ struct TFFDecoder::Impl {
         curPts = TimeOf(cur.get());
         lastOutPts = curPts;
         hasCur = true;
+        // Containers may give a duration that ends at the last frame's start.
+        if (curPts >= file.Duration || curPts >= video.Duration) {
+            const int64_t end = curPts + std::max<int64_t>(FrameDurationUs(), 1);
+            file.Duration = std::max(file.Duration, end);
+            video.Duration = std::max(video.Duration, end);
+        }
         if (fromFileStart) {
             if (firstPts == AV_NOPTS_VALUE)
                 firstPts = curPts;
@@ -756,6 +762,7 @@ bool LocateVideoPTSCallback(TFFDecoder* decoder, int64_t pts, const std::functio
     // open GOPs, coarse indexes), seek further back.
     int64_t seekUs = pts;
     int64_t back = Unit_Nano / 2;
+    bool endChecked = false;
     for (int attempt = 0; attempt < 12; ++attempt) {
         if (continueFn && !continueFn())
             return false;
@@ -800,7 +807,17 @@ bool LocateVideoPTSCallback(TFFDecoder* decoder, int64_t pts, const std::functio
                 return true;
             }
         }
+        // Right after an open-GOP keyframe at the end of a stream FFmpeg can
+        // lose the last frames, so an end reached from a seek is checked once
+        // by starting from a keyframe further back.
+        const int64_t landed = m.curPts;
         const Walk w = WalkTo(decoder, m, pts, continueFn);
+        if (w == Walk::Found && !fromStart && !endChecked && m.atEnd && !m.hasAhead && attempt < 11) {
+            endChecked = true;
+            seekUs = std::max<int64_t>(0, std::min(seekUs, landed) - back);
+            back *= 2;
+            continue;
+        }
         return w == Walk::Found;
     }
     return false;
