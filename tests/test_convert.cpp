@@ -4,6 +4,8 @@
 
 #include "FixtureVideo.h"
 #include "TestSupport.h"
+#include "model/VGProj.h"
+#include "model/VGProj.h"
 #include "outside/FFDecoder.h"
 #include "outside/ZelMessages.h"
 
@@ -675,4 +677,66 @@ TEST_F(ConvertTest, ErrorsEndWithOneMessageAndNoFile)
     Run(f, rec);
     EXPECT_EQ(rec.Errors, 1);
     EXPECT_EQ(QFileInfo(f.GifFileName).size(), size);
+}
+
+TEST_F(ConvertTest, ProjectStartsTheConversionWithItsOverlaysAndDeletedFrames)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("large"), 320, 240, 4, 25);
+    const QString logo = Dir() + QStringLiteral("logo.png");
+    QImage blue(16, 16, QImage::Format_RGB32);
+    blue.fill(QColor(0, 0, 255));
+    ASSERT_TRUE(blue.save(logo));
+
+    TVGProj proj;
+    proj.VideoFileName = c.Path;
+    proj.GifFileName = Dir() + QStringLiteral("project.gif");
+    proj.VideoWidth = c.Width;
+    proj.VideoHeight = c.Height;
+    proj.StartPTS = FixtureFrameTimeUs(c, 0);
+    proj.EndPTS = FixtureFrameTimeUs(c, 3);
+    proj.UseCrop = true;
+    proj.CropRect = {40, 20, 280, 220};   // 240 x 200
+    proj.SizeStyle = ssHalf;              // 120 x 100
+    proj.GifFPS = 25;
+    proj.GifSpeed = 1;
+    proj.GifLoop = 0;
+    proj.Logo.Enabled = true;
+    proj.Logo.ImageFileName = logo;
+    proj.Logo.X = 100;                    // lands at (30, 40), 40 x 40
+    proj.Logo.Y = 100;
+    proj.Logo.Width = 80;
+    proj.Logo.Height = 80;
+    // A deleted frame outside the range leaves the callback empty.
+    proj.Frames.AddFrame(QString(), FixtureFrameTimeUs(c, 3) + 1000)->Deleted = true;
+
+    TRecorder rec;
+    {
+        std::unique_ptr<TVideo2GifThread> t(proj.StartConversion(&rec));
+        EXPECT_FALSE(bool(t->Flag().OnFrameDeleted));
+        EXPECT_EQ(t->Flag().ScaleFactor, 0.5);
+        t->wait(60000);
+    }
+    QCoreApplication::sendPostedEvents(&rec);
+    ASSERT_EQ(rec.Finishes, 1) << rec.Error.toStdString();
+    const TGifFrames g = ReadGifQt(proj.GifFileName);
+    ASSERT_EQ(g.Frames.size(), 3);
+    const QImage& f = g.Frames[0];
+    EXPECT_EQ(f.size(), QSize(120, 100));
+    auto isBlue = [](QRgb c) { return qBlue(c) > 200 && qRed(c) < 60 && qGreen(c) < 60; };
+    EXPECT_TRUE(isBlue(f.pixel(32, 42)));
+    EXPECT_TRUE(isBlue(f.pixel(67, 77)));
+    EXPECT_FALSE(isBlue(f.pixel(27, 42)));
+    EXPECT_FALSE(isBlue(f.pixel(73, 77)));
+
+    // A deleted frame inside the range is asked about and left out.
+    proj.Frames.AddFrame(QString(), FixtureFrameTimeUs(c, 1))->Deleted = true;
+    TRecorder rec2;
+    {
+        std::unique_ptr<TVideo2GifThread> t(proj.StartConversion(&rec2));
+        EXPECT_TRUE(bool(t->Flag().OnFrameDeleted));
+        t->wait(60000);
+    }
+    QCoreApplication::sendPostedEvents(&rec2);
+    ASSERT_EQ(rec2.Finishes, 1);
+    EXPECT_EQ(ReadGifQt(proj.GifFileName).Frames.size(), 2);
 }
