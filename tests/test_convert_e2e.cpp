@@ -181,8 +181,11 @@ TEST(ConvertE2E, RangeRateAndSpeedPickTheNearestFrames)
 {
     const TClip& clip = IndexClip();
     REQUIRE_CLIP(clip);
-    struct Case { int fps; double speed; };
-    const QList<Case> cases = {{25, 1.0}, {5, 1.0}, {25, 2.0}, {10, 0.5}, {30, 1.0}};
+    // fps and speed as given, then as they count: at most 50 fps (2 cs),
+    // at least 1 fps, and a speed of 0 or less as 1.
+    struct Case { int fps; double speed; int useFps; double useSpeed; };
+    const QList<Case> cases = {{25, 1.0, 25, 1.0}, {5, 1.0, 5, 1.0},   {25, 2.0, 25, 2.0}, {10, 0.5, 10, 0.5},
+                               {30, 1.0, 30, 1.0}, {60, 1.0, 50, 1.0}, {0, 0.0, 1, 1.0},   {7, -2.0, 7, 1.0}};
     for (const Case& c : cases) {
         TVGConvertFlag f = BaseFlag(clip, QString("range-%1-%2.gif").arg(c.fps).arg(c.speed));
         f.StartPTS = T(10);
@@ -195,7 +198,7 @@ TEST(ConvertE2E, RangeRateAndSpeedPickTheNearestFrames)
         // (ties to the earlier one), for every moment before the end.
         QList<int> expected;
         for (int k = 0;; ++k) {
-            const double moment = double(f.StartPTS) + k * c.speed * 1e6 / c.fps;
+            const double moment = double(f.StartPTS) + k * c.useSpeed * 1e6 / c.useFps;
             if (moment >= double(f.EndPTS))
                 break;
             int best = 10;
@@ -216,8 +219,8 @@ TEST(ConvertE2E, RangeRateAndSpeedPickTheNearestFrames)
         const TGifBlocks g = ParseGif(f.GifFileName);
         ASSERT_TRUE(g.Valid);
         EXPECT_EQ(g.LoopCount, 0);
-        const double expectCs = double(f.EndPTS - f.StartPTS) / c.speed / 1e4;
-        EXPECT_NEAR(SumDelays(g), expectCs, 100.0 / c.fps) << c.fps << " fps, speed " << c.speed;
+        const double expectCs = double(f.EndPTS - f.StartPTS) / c.useSpeed / 1e4;
+        EXPECT_NEAR(SumDelays(g), expectCs, 100.0 / c.useFps) << c.fps << " fps, speed " << c.speed;
         for (int d : g.Delays)
             EXPECT_GE(d, 2);
     }
@@ -569,4 +572,69 @@ TEST(ConvertE2E, ErrorsEndWithOneMessageAndNoGif)
     // No temporary files are left behind in the output folder.
     const QStringList left = QDir(dir).entryList({"*.rgb", "*.part"}, QDir::Files);
     EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
+}
+
+TEST(ConvertE2E, CropIsInDisplayedPixelsWhateverTheVideosOwnRotation)
+{
+    for (int rotation : {0, 90, 180, 270}) {
+        TClip clip;
+        clip.Dir = MakeTempDir("conv-disp");
+        clip.Video.Path = clip.Dir + "disp.mp4";
+        clip.Video.FrameCount = 2;
+        clip.Video.Quality = 15;
+        clip.Video.Rotation = rotation;
+        // Upright: grey, red at the top left, green at (100, 60)-(120, 80).
+        clip.Video.Painter = [](QImage& pic, int) {
+            pic.fill(qRgb(128, 128, 128));
+            QPainter p(&pic);
+            p.fillRect(0, 0, 24, 24, QColor(230, 20, 20));
+            p.fillRect(100, 60, 20, 20, QColor(20, 220, 20));
+        };
+        clip.Ok = WriteFixtureVideo(clip.Video, &clip.Error);
+        REQUIRE_CLIP(clip);
+        TVGConvertFlag f = BaseFlag(clip, "disp.gif");
+        f.UseCrop = true;
+        f.CropRect = {40, 20, 160, 120};
+        const TRun r = Convert(f);
+        ExpectFinished(r);
+        const QImage img = ReadWithQt(f.GifFileName).value(0);
+        ASSERT_EQ(img.size(), QSize(120, 100)) << "rotation " << rotation;
+        auto isGreen = [&](int x, int y) { const QRgb p = img.pixel(x, y); return qGreen(p) > 170 && qRed(p) < 90; };
+        EXPECT_TRUE(isGreen(62, 42) && isGreen(77, 57)) << "rotation " << rotation;
+        EXPECT_FALSE(isGreen(57, 50) || isGreen(83, 50) || isGreen(70, 37) || isGreen(70, 63)) << "rotation " << rotation;
+        // Without the crop the red corner stays at the top left.
+        f.UseCrop = false;
+        f.GifFileName = clip.Dir + "disp-full.gif";
+        ExpectFinished(Convert(f));
+        EXPECT_EQ(RedCorner(ReadWithQt(f.GifFileName).value(0)), TL) << "rotation " << rotation;
+    }
+}
+
+TEST(ConvertE2E, VariableFrameRateKeepsTheNearestFrames)
+{
+    TClip clip;
+    clip.Dir = MakeTempDir("conv-vfr");
+    clip.Video.Path = clip.Dir + "vfr.mkv";
+    clip.Video.FrameCount = 40;
+    clip.Video.VariableFrameRate = true;
+    clip.Ok = WriteFixtureVideo(clip.Video, &clip.Error);
+    REQUIRE_CLIP(clip);
+    TVGConvertFlag f = BaseFlag(clip, "vfr.gif");
+    f.EndPTS = FixtureFrameTimeUs(clip.Video, 39) + FixtureFrameDurationUs(clip.Video, 39);
+    f.GifFPS = 25;
+    ExpectFinished(Convert(f));
+    QList<int> expected;
+    for (int k = 0;; ++k) {
+        const int64_t moment = f.StartPTS + int64_t(k) * 40000;
+        if (moment >= f.EndPTS)
+            break;
+        int best = 0;
+        for (int i = 1; i < 40; ++i)
+            if (std::llabs(FixtureFrameTimeUs(clip.Video, i) - moment) < std::llabs(FixtureFrameTimeUs(clip.Video, best) - moment))
+                best = i;
+        if (expected.isEmpty() || expected.last() != best)
+            expected.append(best);
+    }
+    EXPECT_EQ(GifIndexes(f.GifFileName), expected);
+    EXPECT_NEAR(SumDelays(ParseGif(f.GifFileName)), double(f.EndPTS - f.StartPTS) / 1e4, 4);
 }
