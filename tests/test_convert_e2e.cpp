@@ -638,3 +638,18 @@ TEST(ConvertE2E, VariableFrameRateKeepsTheNearestFrames)
     EXPECT_EQ(GifIndexes(f.GifFileName), expected);
     EXPECT_NEAR(SumDelays(ParseGif(f.GifFileName)), double(f.EndPTS - f.StartPTS) / 1e4, 4);
 }
+
+TEST(ConvertE2E, StartBetweenFramesTakesTheFrameOnShowWhenItIsNearest)
+{
+    const TClip& clip = IndexClip();
+    REQUIRE_CLIP(clip);
+    // 10 ms into frame 10: frame 10 is nearest to every moment; 30 ms in: frame 11.
+    for (const auto& [offset, first] : {std::pair{10000, 10}, {30000, 11}}) {
+        TVGConvertFlag f = BaseFlag(clip, QString("between-%1.gif").arg(offset));
+        f.StartPTS = T(10) + offset;
+        f.EndPTS = T(20) + offset;
+        const TRun r = Convert(f);
+        ExpectFinished(r);
+        EXPECT_EQ(GifIndexes(f.GifFileName), Seq(first, first + 10)) << "offset " << offset;
+    }
+}
