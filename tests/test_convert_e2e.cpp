@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
+#include <QProcess>
 #include <gtest/gtest.h>
 #include <memory>
 #include <cmath>
@@ -652,4 +653,62 @@ TEST(ConvertE2E, StartBetweenFramesTakesTheFrameOnShowWhenItIsNearest)
         ExpectFinished(r);
         EXPECT_EQ(GifIndexes(f.GifFileName), Seq(first, first + 10)) << "offset " << offset;
     }
+}
+
+namespace {
+
+struct TCliResult { int Code = -1; QString Out, Err; };
+
+TCliResult RunCli(const QStringList& args)
+{
+    TCliResult r;
+    QProcess p;
+    p.start(QStringLiteral(GANTERLY_BIN_DIR "/ganterly-cli"), QStringList{"convert"} + args);
+    if (!p.waitForFinished(120000))
+        return r;
+    r.Code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.Out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.Err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+}  // namespace
+
+TEST(ConvertE2E, CommandLineConvertBuildsTheProjectAndReports)
+{
+    const TClip& clip = IndexClip();
+    REQUIRE_CLIP(clip);
+    if (!QFile::exists(GANTERLY_BIN_DIR "/ganterly-cli"))
+        GTEST_SKIP() << "ganterly-cli is not built";
+    const QString dir = MakeTempDir("conv-cli");
+    const QString gif = dir + "cli.gif";
+    // Frames 10..19 at the source rate, 12 and 15 deleted, at the full size.
+    const TCliResult r = RunCli({clip.Video.Path, gif, "--start", FormatPTS(T(10)), "--duration", "0.4",
+                                 "--size", "original", "--fps", "25", "--loop", "3",
+                                 "--delete", FormatPTS(T(12)), QString::number(T(15) / 1e6, 'f', 3)});
+    ASSERT_EQ(r.Code, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.contains("8 frames written")) << r.Out.toStdString();
+    EXPECT_TRUE(r.Err.contains("100%")) << r.Err.toStdString();
+    EXPECT_EQ(GifIndexes(gif), (QList<int>{10, 11, 13, 14, 16, 17, 18, 19}));
+    EXPECT_EQ(ParseGif(gif).LoopCount, 3);
+
+    // The size rule WxH with -2: the aspect kept, the height even; rotation and order.
+    const QString gif2 = dir + "cli2.gif";
+    const TCliResult r2 = RunCli({clip.Video.Path, gif2, "--end", "0.4", "--size", "90x-2", "--rotate", "90",
+                                  "--order", "reverse", "--fps", "25", "--max-frames", "4"});
+    ASSERT_EQ(r2.Code, 0) << r2.Err.toStdString();
+    const QList<QImage> frames = ReadWithQt(gif2);
+    ASSERT_EQ(frames.size(), 4);
+    EXPECT_EQ(frames[0].size(), QSize(68, 90));   // 90 x 67.5 -> 90 x 68, then turned
+
+    // Failures exit with 1 and the reason.
+    const TCliResult bad = RunCli({dir + "missing.mp4", dir + "x.gif"});
+    EXPECT_EQ(bad.Code, 1);
+    EXPECT_TRUE(bad.Err.contains("missing.mp4")) << bad.Err.toStdString();
+    const TCliResult badDir = RunCli({clip.Video.Path, dir + "no/such/x.gif", "--end", "0.2"});
+    EXPECT_EQ(badDir.Code, 1);
+    EXPECT_TRUE(badDir.Err.contains("no/such/x.gif")) << badDir.Err.toStdString();
+    const TCliResult badArg = RunCli({clip.Video.Path, dir + "x.gif", "--rotate", "45"});
+    EXPECT_EQ(badArg.Code, 1);
+    EXPECT_TRUE(badArg.Err.contains("--rotate")) << badArg.Err.toStdString();
 }
