@@ -13,8 +13,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
+#include <QProcess>
 #include <gtest/gtest.h>
 #include <memory>
+#include <cmath>
 #include <set>
 
 namespace {
@@ -66,7 +68,7 @@ TRun Drive(TReceiver& recv, std::unique_ptr<TVideo2GifThread> thread)
     return recv.R;
 }
 
-TRun Run(TVGConvertFlag flag)
+TRun Convert(TVGConvertFlag flag)
 {
     TReceiver recv;
     flag.NotifyWnd = &recv;
@@ -180,39 +182,48 @@ TEST(ConvertE2E, RangeRateAndSpeedPickTheNearestFrames)
 {
     const TClip& clip = IndexClip();
     REQUIRE_CLIP(clip);
-    struct Case { int fps; double speed; QList<int> expected; };
-    const QList<Case> cases = {
-        {25, 1.0, Seq(10, 40)},        // the source rate: every frame of the range
-        {5, 1.0, Seq(10, 40, 5)},      // every fifth frame
-        {25, 2.0, Seq(10, 40, 2)},     // twice as fast: every second frame
-        {10, 0.5, {}},                 // slower than the source: checked by play time below
-    };
+    // fps and speed as given, then as they count: at most 50 fps (2 cs),
+    // at least 1 fps, and a speed of 0 or less as 1.
+    struct Case { int fps; double speed; int useFps; double useSpeed; };
+    const QList<Case> cases = {{25, 1.0, 25, 1.0}, {5, 1.0, 5, 1.0},   {25, 2.0, 25, 2.0}, {10, 0.5, 10, 0.5},
+                               {30, 1.0, 30, 1.0}, {60, 1.0, 50, 1.0}, {0, 0.0, 1, 1.0},   {7, -2.0, 7, 1.0}};
     for (const Case& c : cases) {
         TVGConvertFlag f = BaseFlag(clip, QString("range-%1-%2.gif").arg(c.fps).arg(c.speed));
         f.StartPTS = T(10);
         f.EndPTS = T(40);
         f.GifFPS = c.fps;
         f.GifSpeed = c.speed;
-        const TRun r = Run(f);
+        const TRun r = Convert(f);
         ExpectFinished(r);
-        const QList<int> got = GifIndexes(f.GifFileName);
-        if (!c.expected.isEmpty()) {
-            EXPECT_EQ(got, c.expected) << c.fps << " fps, speed " << c.speed;
-        } else {
-            // At half speed and 10 fps each source frame shows in turn: 10..39 once, none skipped.
-            EXPECT_EQ(got, Seq(10, 40)) << c.fps << " fps, speed " << c.speed;
+        // Output frame k shows the source frame nearest to start + k * speed / fps
+        // (ties to the earlier one), for every moment before the end.
+        QList<int> expected;
+        for (int k = 0;; ++k) {
+            const double moment = double(f.StartPTS) + k * c.useSpeed * 1e6 / c.useFps;
+            if (moment >= double(f.EndPTS))
+                break;
+            int best = 10;
+            for (int i = 11; i < 40; ++i)
+                if (std::abs(double(T(i)) - moment) < std::abs(double(T(best)) - moment))
+                    best = i;
+            expected.append(best);
         }
+        // Identical neighbours merge into one GIF frame.
+        QList<int> merged;
+        for (int i : expected)
+            if (merged.isEmpty() || merged.last() != i)
+                merged.append(i);
+        EXPECT_EQ(GifIndexes(f.GifFileName), merged) << c.fps << " fps, speed " << c.speed;
+        EXPECT_EQ(r.WParam, expected.size());
+        EXPECT_EQ(r.LParam, 1000);
         // Play time = range / speed, within one output frame period.
         const TGifBlocks g = ParseGif(f.GifFileName);
         ASSERT_TRUE(g.Valid);
         EXPECT_EQ(g.LoopCount, 0);
-        const double expectCs = double(f.EndPTS - f.StartPTS) / c.speed / 1e4;
-        EXPECT_NEAR(SumDelays(g), expectCs, 100.0 / c.fps) << c.fps << " fps, speed " << c.speed;
+        const double expectCs = double(f.EndPTS - f.StartPTS) / c.useSpeed / 1e4;
+        EXPECT_NEAR(SumDelays(g), expectCs, 100.0 / c.useFps) << c.fps << " fps, speed " << c.speed;
         for (int d : g.Delays)
             EXPECT_GE(d, 2);
-        // The finish reports every frame handed to the encoder.
-        EXPECT_EQ(r.WParam, qRound(expectCs * c.fps / 100.0));
-        EXPECT_EQ(r.LParam, 1000);
     }
 }
 
@@ -232,7 +243,7 @@ TEST(ConvertE2E, DeletedFramesAreCutAndAskedWithTheirExactTimes)
         asked.insert(pts);
         return deletedTimes.count(pts) > 0;
     };
-    const TRun r = Run(f);
+    const TRun r = Convert(f);
     ExpectFinished(r);
     QList<int> expected;
     for (int i = 10; i < 40; ++i)
@@ -262,7 +273,7 @@ TEST(ConvertE2E, ReverseAndPingPongOrders)
         f.StartPTS = T(10);
         f.EndPTS = T(20);
         f.Sequence = uint8_t(sequence);
-        const TRun r = Run(f);
+        const TRun r = Convert(f);
         ExpectFinished(r);
         EXPECT_EQ(GifIndexes(f.GifFileName), expected) << "sequence " << sequence;
         EXPECT_EQ(r.WParam, expected.size());
@@ -287,7 +298,7 @@ TEST(ConvertE2E, FrameLimitStopsTheGifAndIsReported)
         TVGConvertFlag f = BaseFlag(clip, QString("limit-%1-%2.gif").arg(c.limit).arg(c.sequence));
         f.MaxFrameCount = c.limit;
         f.Sequence = uint8_t(c.sequence);
-        const TRun r = Run(f);
+        const TRun r = Convert(f);
         ExpectFinished(r);
         EXPECT_EQ(GifIndexes(f.GifFileName), c.expected) << "limit " << c.limit << " order " << c.sequence;
         EXPECT_EQ(r.WParam, c.expected.size());
@@ -304,7 +315,7 @@ TEST(ConvertE2E, LoopExtension)
         TVGConvertFlag f = BaseFlag(clip, QString("loop%1.gif").arg(loop));
         f.EndPTS = T(3);
         f.GifLoop = loop;
-        ExpectFinished(Run(f));
+        ExpectFinished(Convert(f));
         const TGifBlocks g = ParseGif(f.GifFileName);
         ASSERT_TRUE(g.Valid);
         EXPECT_EQ(g.LoopCount, count) << "loop " << loop;
@@ -352,7 +363,7 @@ TEST(ConvertE2E, EveryRotationWithEveryFlip)
             TVGConvertFlag f = BaseFlag(clip, QString("rot%1-flip%2.gif").arg(rot).arg(flip));
             f.Rotation = uint8_t(rot);
             f.Flip = uint8_t(flip);
-            ExpectFinished(Run(f));
+            ExpectFinished(Convert(f));
             const QList<QImage> frames = ReadWithQt(f.GifFileName);
             ASSERT_FALSE(frames.isEmpty());
             const QSize expectSize = rot % 2 ? QSize(120, 160) : QSize(160, 120);
@@ -512,31 +523,31 @@ TEST(ConvertE2E, ErrorsEndWithOneMessageAndNoGif)
     TVGConvertFlag f = BaseFlag(clip, "never.gif");
     f.VideoFileName = junk;
     f.GifFileName = dir + "junk.gif";
-    ExpectFailed(Run(f), junk);
+    ExpectFailed(Convert(f), junk);
     EXPECT_FALSE(QFile::exists(f.GifFileName));
 
     // Missing file.
     f.VideoFileName = dir + "missing.mp4";
-    ExpectFailed(Run(f), f.VideoFileName);
+    ExpectFailed(Convert(f), f.VideoFileName);
 
     // No video stream: a generated sound file and, when there, a shared one.
     const QString audio = dir + "tone.m4a";
     QString err;
     if (WriteFixtureAudio(audio, 1.0, false, &err)) {
         f.VideoFileName = audio;
-        ExpectFailed(Run(f), "no video stream");
+        ExpectFailed(Convert(f), "no video stream");
     }
     const QString shared = SharedMediaDir().isEmpty() ? QString() : SharedMediaDir() + "leaving_dreams.mkv";
     if (!shared.isEmpty() && QFile::exists(shared)) {
         f.VideoFileName = shared;
-        ExpectFailed(Run(f), "no video stream");
+        ExpectFailed(Convert(f), "no video stream");
     }
     EXPECT_FALSE(QFile::exists(f.GifFileName));
 
     // An output folder that does not exist.
     f = BaseFlag(clip, "x.gif");
     f.GifFileName = dir + "no/such/folder/out.gif";
-    ExpectFailed(Run(f), f.GifFileName);
+    ExpectFailed(Convert(f), f.GifFileName);
     EXPECT_FALSE(QDir(dir + "no").exists());
 
     // A range past the end of the video, and an empty range.
@@ -544,10 +555,10 @@ TEST(ConvertE2E, ErrorsEndWithOneMessageAndNoGif)
     f.GifFileName = dir + "late.gif";
     f.StartPTS = 10'000'000;
     f.EndPTS = 11'000'000;
-    ExpectFailed(Run(f), "frame");
+    ExpectFailed(Convert(f), "frame");
     EXPECT_FALSE(QFile::exists(f.GifFileName));
     f.StartPTS = f.EndPTS;
-    ExpectFailed(Run(f), "empty");
+    ExpectFailed(Convert(f), "empty");
 
     // Sizes a GIF cannot have.
     for (const QSize& s : {QSize(0, 10), QSize(70000, 10)}) {
@@ -556,10 +567,148 @@ TEST(ConvertE2E, ErrorsEndWithOneMessageAndNoGif)
         f.ScaleFactor = -1;
         f.CustomWidth = s.width();
         f.CustomHeight = s.height();
-        ExpectFailed(Run(f), QString::number(s.width()));
+        ExpectFailed(Convert(f), QString::number(s.width()));
         EXPECT_FALSE(QFile::exists(f.GifFileName));
     }
     // No temporary files are left behind in the output folder.
     const QStringList left = QDir(dir).entryList({"*.rgb", "*.part"}, QDir::Files);
     EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
+}
+
+TEST(ConvertE2E, CropIsInDisplayedPixelsWhateverTheVideosOwnRotation)
+{
+    for (int rotation : {0, 90, 180, 270}) {
+        TClip clip;
+        clip.Dir = MakeTempDir("conv-disp");
+        clip.Video.Path = clip.Dir + "disp.mp4";
+        clip.Video.FrameCount = 2;
+        clip.Video.Quality = 15;
+        clip.Video.Rotation = rotation;
+        // Upright: grey, red at the top left, green at (100, 60)-(120, 80).
+        clip.Video.Painter = [](QImage& pic, int) {
+            pic.fill(qRgb(128, 128, 128));
+            QPainter p(&pic);
+            p.fillRect(0, 0, 24, 24, QColor(230, 20, 20));
+            p.fillRect(100, 60, 20, 20, QColor(20, 220, 20));
+        };
+        clip.Ok = WriteFixtureVideo(clip.Video, &clip.Error);
+        REQUIRE_CLIP(clip);
+        TVGConvertFlag f = BaseFlag(clip, "disp.gif");
+        f.UseCrop = true;
+        f.CropRect = {40, 20, 160, 120};
+        const TRun r = Convert(f);
+        ExpectFinished(r);
+        const QImage img = ReadWithQt(f.GifFileName).value(0);
+        ASSERT_EQ(img.size(), QSize(120, 100)) << "rotation " << rotation;
+        auto isGreen = [&](int x, int y) { const QRgb p = img.pixel(x, y); return qGreen(p) > 170 && qRed(p) < 90; };
+        EXPECT_TRUE(isGreen(62, 42) && isGreen(77, 57)) << "rotation " << rotation;
+        EXPECT_FALSE(isGreen(57, 50) || isGreen(83, 50) || isGreen(70, 37) || isGreen(70, 63)) << "rotation " << rotation;
+        // Without the crop the red corner stays at the top left.
+        f.UseCrop = false;
+        f.GifFileName = clip.Dir + "disp-full.gif";
+        ExpectFinished(Convert(f));
+        EXPECT_EQ(RedCorner(ReadWithQt(f.GifFileName).value(0)), TL) << "rotation " << rotation;
+    }
+}
+
+TEST(ConvertE2E, VariableFrameRateKeepsTheNearestFrames)
+{
+    TClip clip;
+    clip.Dir = MakeTempDir("conv-vfr");
+    clip.Video.Path = clip.Dir + "vfr.mkv";
+    clip.Video.FrameCount = 40;
+    clip.Video.VariableFrameRate = true;
+    clip.Ok = WriteFixtureVideo(clip.Video, &clip.Error);
+    REQUIRE_CLIP(clip);
+    TVGConvertFlag f = BaseFlag(clip, "vfr.gif");
+    f.EndPTS = FixtureFrameTimeUs(clip.Video, 39) + FixtureFrameDurationUs(clip.Video, 39);
+    f.GifFPS = 25;
+    ExpectFinished(Convert(f));
+    QList<int> expected;
+    for (int k = 0;; ++k) {
+        const int64_t moment = f.StartPTS + int64_t(k) * 40000;
+        if (moment >= f.EndPTS)
+            break;
+        int best = 0;
+        for (int i = 1; i < 40; ++i)
+            if (std::llabs(FixtureFrameTimeUs(clip.Video, i) - moment) < std::llabs(FixtureFrameTimeUs(clip.Video, best) - moment))
+                best = i;
+        if (expected.isEmpty() || expected.last() != best)
+            expected.append(best);
+    }
+    EXPECT_EQ(GifIndexes(f.GifFileName), expected);
+    EXPECT_NEAR(SumDelays(ParseGif(f.GifFileName)), double(f.EndPTS - f.StartPTS) / 1e4, 4);
+}
+
+TEST(ConvertE2E, StartBetweenFramesTakesTheFrameOnShowWhenItIsNearest)
+{
+    const TClip& clip = IndexClip();
+    REQUIRE_CLIP(clip);
+    // 10 ms into frame 10: frame 10 is nearest to every moment; 30 ms in: frame 11.
+    for (const auto& [offset, first] : {std::pair{10000, 10}, {30000, 11}}) {
+        TVGConvertFlag f = BaseFlag(clip, QString("between-%1.gif").arg(offset));
+        f.StartPTS = T(10) + offset;
+        f.EndPTS = T(20) + offset;
+        const TRun r = Convert(f);
+        ExpectFinished(r);
+        EXPECT_EQ(GifIndexes(f.GifFileName), Seq(first, first + 10)) << "offset " << offset;
+    }
+}
+
+namespace {
+
+struct TCliResult { int Code = -1; QString Out, Err; };
+
+TCliResult RunCli(const QStringList& args)
+{
+    TCliResult r;
+    QProcess p;
+    p.start(QStringLiteral(GANTERLY_BIN_DIR "/ganterly-cli"), QStringList{"convert"} + args);
+    if (!p.waitForFinished(120000))
+        return r;
+    r.Code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.Out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.Err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+}  // namespace
+
+TEST(ConvertE2E, CommandLineConvertBuildsTheProjectAndReports)
+{
+    const TClip& clip = IndexClip();
+    REQUIRE_CLIP(clip);
+    if (!QFile::exists(GANTERLY_BIN_DIR "/ganterly-cli"))
+        GTEST_SKIP() << "ganterly-cli is not built";
+    const QString dir = MakeTempDir("conv-cli");
+    const QString gif = dir + "cli.gif";
+    // Frames 10..19 at the source rate, 12 and 15 deleted, at the full size.
+    const TCliResult r = RunCli({clip.Video.Path, gif, "--start", FormatPTS(T(10)), "--duration", "0.4",
+                                 "--size", "original", "--fps", "25", "--loop", "3",
+                                 "--delete", FormatPTS(T(12)), QString::number(T(15) / 1e6, 'f', 3)});
+    ASSERT_EQ(r.Code, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.contains("8 frames written")) << r.Out.toStdString();
+    EXPECT_TRUE(r.Err.contains("100%")) << r.Err.toStdString();
+    EXPECT_EQ(GifIndexes(gif), (QList<int>{10, 11, 13, 14, 16, 17, 18, 19}));
+    EXPECT_EQ(ParseGif(gif).LoopCount, 3);
+
+    // The size rule WxH with -2: the aspect kept, the height even; rotation and order.
+    const QString gif2 = dir + "cli2.gif";
+    const TCliResult r2 = RunCli({clip.Video.Path, gif2, "--end", "0.4", "--size", "90x-2", "--rotate", "90",
+                                  "--order", "reverse", "--fps", "25", "--max-frames", "4"});
+    ASSERT_EQ(r2.Code, 0) << r2.Err.toStdString();
+    const QList<QImage> frames = ReadWithQt(gif2);
+    ASSERT_EQ(frames.size(), 4);
+    EXPECT_EQ(frames[0].size(), QSize(68, 90));   // 90 x 67.5 -> 90 x 68, then turned
+
+    // Failures exit with 1 and the reason.
+    const TCliResult bad = RunCli({dir + "missing.mp4", dir + "x.gif"});
+    EXPECT_EQ(bad.Code, 1);
+    EXPECT_TRUE(bad.Err.contains("missing.mp4")) << bad.Err.toStdString();
+    const TCliResult badDir = RunCli({clip.Video.Path, dir + "no/such/x.gif", "--end", "0.2"});
+    EXPECT_EQ(badDir.Code, 1);
+    EXPECT_TRUE(badDir.Err.contains("no/such/x.gif")) << badDir.Err.toStdString();
+    const TCliResult badArg = RunCli({clip.Video.Path, dir + "x.gif", "--rotate", "45"});
+    EXPECT_EQ(badArg.Code, 1);
+    EXPECT_TRUE(badArg.Err.contains("--rotate")) << badArg.Err.toStdString();
 }

@@ -307,7 +307,9 @@ int RunConvert(const QStringList& args)
         if (!t.HasAt)
             return Fail(QStringLiteral("--text \"%1\" needs --text-at X,Y").arg(t.Text));
         TTextObj* obj = proj.Texts.Add();
-        VGConfig->ApplyDefaultFont(obj);
+        int color = 0;
+        VGConfig->ApplyDefaultFont(obj->FontName, obj->FontSize, obj->FontStyles, color);
+        obj->FontColor = uint32_t(color);
         obj->Text = t.Text;
         obj->X = t.X;
         obj->Y = t.Y;
