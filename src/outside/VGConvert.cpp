@@ -459,7 +459,8 @@ QString TVideo2GifThread::Impl::Run(int& written)
             if (!enc.AddFrame(img, DelayCs(pos, FPS)))
                 return enc.Cancelled() ? QString() : encoderError();
             ++written;
-            Progress(50 + int(49.0 * double(pos + 1) / double(total)));
+            // Ping-pong starts this pass at the turn; the percent follows this pass alone.
+            Progress(50 + int(49.0 * double(pos - firstPos + 1) / double(total - firstPos)));
         }
     }
 
