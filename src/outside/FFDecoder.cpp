@@ -133,6 +133,7 @@ struct TFFDecoder::Impl {
     SwsContext* sws = nullptr;
     int swsMatrix = -1, swsFull = -1;
     QImage rgb;                   // coded-orientation picture for rotated video
+    std::vector<uint8_t> rgbBuf;  // swscale's output
 
     ~Impl() { sws_freeContext(sws); }
 
@@ -636,13 +637,26 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap)
         sws_setColorspaceDetails(m.sws, sws_getCoefficients(matrix), full ? 1 : 0,
                                  sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     }
+    // swscale's fast paths write a few bytes past the end of a line, so it
+    // converts into a padded buffer of ours and the lines are copied out.
+    const int bpp = rgb32 ? 4 : 3;
+    const int stride = FFALIGN(f->width * bpp, 64);
+    const size_t need = size_t(stride) * size_t(f->height + 1) + 256;
+    if (m.rgbBuf.size() < need)
+        m.rgbBuf.assign(need, 0);
+    uint8_t* dstData[4] = {m.rgbBuf.data(), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {stride, 0, 0, 0};
+    sws_scale(m.sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
+
     const int rotation = m.video.Rotation;
     QImage& target = rotation ? m.rgb : bitmap;
     if (target.width() != f->width || target.height() != f->height || target.format() != qfmt)
         target = QImage(f->width, f->height, qfmt);
-    uint8_t* dstData[4] = {target.bits(), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {int(target.bytesPerLine()), 0, 0, 0};
-    sws_scale(m.sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
+    if (target.isNull())
+        return Fail(QStringLiteral("converting to RGB"), QStringLiteral("out of memory"));
+    const size_t lineBytes = size_t(f->width) * size_t(bpp);
+    for (int y = 0; y < f->height; ++y)
+        std::memcpy(target.scanLine(y), m.rgbBuf.data() + size_t(y) * size_t(stride), lineBytes);
     if (rotation)
         m.Rotate(m.rgb, bitmap, rotation);
     return true;

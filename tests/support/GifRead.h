@@ -1,0 +1,25 @@
+#pragma once
+// Reading the GIFs we write: the file's own blocks, Qt's GIF reader and
+// FFmpeg's GIF demuxer and decoder.
+#include <QImage>
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+
+// What the file's own blocks say.
+struct TGifBlocks {
+    bool Valid = false;
+    int Width = 0, Height = 0;
+    int LoopCount = -2;           // -2: no looping extension
+    QList<int> Delays;            // per image, centiseconds
+    QList<QRect> Rects;           // per image
+    QList<int> Transparent;       // per image, -1 none
+};
+
+TGifBlocks ParseGif(const QString& path);
+// Every composed frame as RGB888; delays in milliseconds as Qt reports them.
+QList<QImage> ReadWithQt(const QString& path, QList<int>* delaysMs = nullptr);
+// Every composed frame FFmpeg's decoder gives, as RGB888; the summed packet
+// durations in centiseconds; decodeErrors counts packets or frames it refused.
+QList<QImage> ReadWithFFmpeg(const QString& path, int64_t* durationCs = nullptr, int* decodeErrors = nullptr);
