@@ -56,6 +56,9 @@ int main(int argc, char** argv)
         else if (k == "--dither") opt.Dither = v.toFloat();
         else if (k == "--tolerance") opt.Tolerance = v.toInt();
         else if (k == "--threads") opt.Threads = v.toInt();
+        else if (k == "--colours") opt.MaxColours = v.toInt();
+        else if (k == "--slack") opt.KeepSlack = v.toInt();
+        else if (k == "--slack-mse") opt.KeepSlackPerMse = v.toFloat();
         else return Fail("unknown option " + k);
     }
     QElapsedTimer timer;

@@ -2,8 +2,25 @@
 // fixture videos whose frames show their own index, decoded back.
 #include "outside/VGConvert.h"
 
+#include "FixtureVideo.h"
+#include "TestSupport.h"
+#include "model/VGProj.h"
+#include "model/VGProj.h"
+#include "outside/FFDecoder.h"
+#include "outside/ZelMessages.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QTransform>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -196,4 +213,530 @@ TEST(ConvertPlan, OutputSizeAndCrop)
     EXPECT_TRUE(CheckOutputSize({0, 10}).contains(QLatin1String("too small")));
     EXPECT_TRUE(CheckOutputSize({10, -4}).contains(QLatin1String("too small")));
     EXPECT_TRUE(CheckOutputSize({65536, 10}).contains(QLatin1String("65535")));
+}
+
+// ---- whole conversions -------------------------------------------------------------
+
+namespace {
+
+// Collects what the conversion thread posts.
+class TRecorder : public QObject {
+public:
+    QList<int> Progress;
+    int Finishes = 0;
+    int Errors = 0;
+    intptr_t Written = -1, Limit = -1;
+    QString Error;
+    bool event(QEvent* e) override
+    {
+        switch (int(e->type())) {
+        case WM_CONVERTPROGRESS: Progress << int(static_cast<TMessageEvent*>(e)->WParam & 0xFFFF); return true;
+        case WM_CONVERTFINISH:
+            ++Finishes;
+            Written = static_cast<TMessageEvent*>(e)->WParam;
+            Limit = static_cast<TMessageEvent*>(e)->LParam;
+            return true;
+        case WM_CONVERTERROR:
+            ++Errors;
+            Error = static_cast<TMessageEvent*>(e)->Text;
+            return true;
+        default: return QObject::event(e);
+        }
+    }
+};
+
+struct TGifFrames {
+    QList<QImage> Frames;     // as shown, composed by Qt's reader
+    QList<int> DelaysMs;
+    int LoopCount = -2;
+};
+
+TGifFrames ReadGifQt(const QString& path)
+{
+    TGifFrames g;
+    QImageReader r(path, "gif");
+    g.LoopCount = r.loopCount();
+    QImage img;
+    while (r.read(&img)) {
+        g.Frames << img.convertToFormat(QImage::Format_RGB888);
+        g.DelaysMs << r.nextImageDelay();
+    }
+    return g;
+}
+
+// The same file through FFmpeg's GIF demuxer and decoder: frame times in µs.
+TGifFrames ReadGifFFmpeg(const QString& path, QList<int64_t>* times = nullptr)
+{
+    TGifFrames g;
+    TFFDecoder dec;
+    dec.SetBitmapBitsPixel(24);
+    if (!dec.LoadFile(path))
+        return g;
+    while (dec.Decode()) {
+        QImage img;
+        if (dec.CopyToBitmap(img))
+            g.Frames << img.convertToFormat(QImage::Format_RGB888);
+        if (times)
+            *times << dec.CurrentPTS();
+    }
+    return g;
+}
+
+QList<int> Indexes(const QList<QImage>& frames)
+{
+    QList<int> r;
+    for (const QImage& f : frames)
+        r << ReadFixtureIndex(f);
+    return r;
+}
+
+QList<int> Seq(int from, int to, int step = 1)
+{
+    QList<int> r;
+    for (int i = from; step > 0 ? i < to : i > to; i += step)
+        r << i;
+    return r;
+}
+
+// Mean absolute difference per channel of two pictures of one size.
+double MeanDiff(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return 255;
+    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
+    int64_t sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const uchar* p = x.constScanLine(row);
+        const uchar* q = y.constScanLine(row);
+        for (int i = 0; i < x.width() * 3; ++i)
+            sum += std::abs(int(p[i]) - int(q[i]));
+    }
+    return double(sum) / (double(x.width()) * x.height() * 3);
+}
+
+class ConvertTest : public ::testing::Test {
+protected:
+    static QString Dir()
+    {
+        static const QString dir = MakeTempDir(QStringLiteral("convert"));
+        return dir;
+    }
+    // A clip of the fixture writer, written once per name.
+    static const TFixtureVideo& Clip(const QString& name, int w = 160, int h = 120, int frames = 50, int fps = 25,
+                                     int rotation = 0)
+    {
+        static std::map<QString, TFixtureVideo> clips;
+        auto it = clips.find(name);
+        if (it != clips.end())
+            return it->second;
+        TFixtureVideo c;
+        c.Path = Dir() + name + QStringLiteral(".mp4");
+        c.Width = w;
+        c.Height = h;
+        c.FrameCount = frames;
+        c.FrameRateNum = fps;
+        c.Rotation = rotation;
+        c.Quality = 16;
+        QString err;
+        EXPECT_TRUE(WriteFixtureVideo(c, &err)) << err.toStdString();
+        return clips.emplace(name, c).first->second;
+    }
+    static TVGConvertFlag Flag(const TFixtureVideo& c, int from, int to, const QString& gif)
+    {
+        TVGConvertFlag f;
+        f.VideoFileName = c.Path;
+        f.GifFileName = Dir() + gif;
+        f.StartPTS = FixtureFrameTimeUs(c, from);
+        f.EndPTS = FixtureFrameTimeUs(c, to);
+        f.CropRect = {0, 0, c.Width, c.Height};
+        f.ScaleFactor = 1;
+        f.MaxFrameCount = 1000;
+        f.GifFPS = c.FrameRateNum;
+        f.GifSpeed = 1;
+        return f;
+    }
+    // Runs a conversion to its end; the recorder holds what was posted.
+    static void Run(TVGConvertFlag f, TRecorder& rec)
+    {
+        f.NotifyWnd = &rec;
+        {
+            TVideo2GifThread t(f);
+            t.Resume();
+            QElapsedTimer timer;
+            timer.start();
+            while (!t.isFinished() && timer.elapsed() < 60000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            EXPECT_TRUE(t.isFinished());
+        }
+        QCoreApplication::sendPostedEvents(&rec);
+    }
+    static TGifFrames Convert(const TVGConvertFlag& f, TRecorder* out = nullptr)
+    {
+        TRecorder rec;
+        Run(f, rec);
+        EXPECT_EQ(rec.Errors, 0) << rec.Error.toStdString();
+        EXPECT_EQ(rec.Finishes, 1);
+        if (out) {
+            out->Progress = rec.Progress;
+            out->Written = rec.Written;
+            out->Limit = rec.Limit;
+            out->Finishes = rec.Finishes;
+        }
+        return ReadGifQt(f.GifFileName);
+    }
+};
+
+}  // namespace
+
+TEST_F(ConvertTest, RangeRateAndSpeedPickTheNearestFrames)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("plain"));
+    // At the source rate: every frame of the range, end excluded, 4 cs each.
+    TRecorder rec;
+    TGifFrames g = Convert(Flag(c, 10, 40, QStringLiteral("range.gif")), &rec);
+    EXPECT_EQ(Indexes(g.Frames), Seq(10, 40));
+    for (int d : g.DelaysMs)
+        EXPECT_EQ(d, 40);
+    EXPECT_EQ(rec.Written, 30);
+    // Progress rises from 0 to 100 and never goes down.
+    ASSERT_FALSE(rec.Progress.isEmpty());
+    EXPECT_EQ(rec.Progress.first(), 0);
+    EXPECT_EQ(rec.Progress.last(), 100);
+    EXPECT_TRUE(std::is_sorted(rec.Progress.begin(), rec.Progress.end()));
+
+    // 5 fps: every fifth frame, 20 cs each.
+    TVGConvertFlag f = Flag(c, 10, 40, QStringLiteral("fps5.gif"));
+    f.GifFPS = 5;
+    g = Convert(f);
+    EXPECT_EQ(Indexes(g.Frames), Seq(10, 40, 5));
+    EXPECT_EQ(g.DelaysMs, QList<int>(6, 200));
+
+    // Twice the speed at the source rate: every other frame.
+    f = Flag(c, 10, 40, QStringLiteral("speed2.gif"));
+    f.GifSpeed = 2;
+    g = Convert(f);
+    EXPECT_EQ(Indexes(g.Frames), Seq(10, 40, 2));
+
+    // FFmpeg's reader sees the same frames at the carried-rounding times:
+    // 15 fps gives 6, 7, 7 cs.
+    f = Flag(c, 0, 50, QStringLiteral("fps15.gif"));
+    f.GifFPS = 15;
+    QList<int64_t> times;
+    g = ReadGifFFmpeg((Convert(f), f.GifFileName), &times);
+    ASSERT_EQ(g.Frames.size(), 30);  // 2 s at 15 fps
+    for (int k = 0; k < 30; ++k) {
+        EXPECT_EQ(ReadFixtureIndex(g.Frames[k]), int(std::lround(k * 25.0 / 15.0 - 1e-9))) << k;
+        EXPECT_EQ(times[k] - times[0], int64_t((k * 200 + 15) / 30) * 10000) << k;
+    }
+}
+
+TEST_F(ConvertTest, DeletedFramesAreLeftOut)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("plain"));
+    TVGConvertFlag f = Flag(c, 10, 40, QStringLiteral("deleted.gif"));
+    const std::set<int64_t> gone{FixtureFrameTimeUs(c, 15), FixtureFrameTimeUs(c, 16), FixtureFrameTimeUs(c, 39)};
+    QList<int64_t> asked;
+    f.OnFrameDeleted = [&](int64_t t) { asked << t; return gone.count(t) > 0; };
+    const TGifFrames g = Convert(f);
+    QList<int> expected = Seq(10, 15) + Seq(17, 39);
+    EXPECT_EQ(Indexes(g.Frames), expected);
+    // Asked with each frame's exact time.
+    for (int i = 10; i < 40; ++i)
+        EXPECT_TRUE(asked.contains(FixtureFrameTimeUs(c, i))) << i;
+}
+
+TEST_F(ConvertTest, ReverseAndPingPong)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("plain"));
+    TVGConvertFlag f = Flag(c, 5, 12, QStringLiteral("reverse.gif"));
+    f.Sequence = 1;
+    EXPECT_EQ(Indexes(Convert(f).Frames), Seq(11, 4, -1));
+    f.GifFileName = Dir() + QStringLiteral("pingpong.gif");
+    f.Sequence = 2;
+    EXPECT_EQ(Indexes(Convert(f).Frames), Seq(5, 12) + Seq(10, 5, -1));
+    // With a limit: reverse keeps the last frames of the range, ping-pong its first.
+    f.MaxFrameCount = 4;
+    TRecorder rec;
+    EXPECT_EQ(Indexes(Convert(f, &rec).Frames), Seq(5, 9));
+    EXPECT_EQ(rec.Written, 4);
+    f.Sequence = 1;
+    f.GifFileName = Dir() + QStringLiteral("reverse4.gif");
+    EXPECT_EQ(Indexes(Convert(f).Frames), Seq(11, 7, -1));
+    f.MaxFrameCount = 9;
+    f.GifFileName = Dir() + QStringLiteral("pingpong9.gif");
+    f.Sequence = 2;
+    EXPECT_EQ(Indexes(Convert(f).Frames), Seq(5, 12) + Seq(10, 8, -1));
+    // No frame files are left behind.
+    const QStringList left = QDir(Dir()).entryList({QStringLiteral("*.rgb"), QStringLiteral("*.part")}, QDir::Files);
+    EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
+}
+
+TEST_F(ConvertTest, FrameLimitAndItsFinishMessage)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("plain"));
+    TVGConvertFlag f = Flag(c, 0, 50, QStringLiteral("limit.gif"));
+    f.MaxFrameCount = 7;
+    TRecorder rec;
+    EXPECT_EQ(Indexes(Convert(f, &rec).Frames), Seq(0, 7));
+    EXPECT_EQ(rec.Written, 7);
+    EXPECT_EQ(rec.Limit, 7);
+    // Below 1 counts as 1; the finish carries the record's own value.
+    f.MaxFrameCount = 0;
+    EXPECT_EQ(Indexes(Convert(f, &rec).Frames), QList<int>{0});
+    EXPECT_EQ(rec.Written, 1);
+    EXPECT_EQ(rec.Limit, 0);
+}
+
+TEST_F(ConvertTest, LoopExtension)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("plain"));
+    for (int loop : {-1, 0, 3}) {
+        TVGConvertFlag f = Flag(c, 0, 4, QStringLiteral("loop%1.gif").arg(loop + 1));
+        f.GifLoop = loop;
+        const TGifFrames g = Convert(f);
+        // Qt answers -1 for "forever", 0 without the extension, else the count.
+        EXPECT_EQ(g.LoopCount, loop) << loop;
+        QFile file(f.GifFileName);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const qsizetype at = bytes.indexOf("NETSCAPE2.0");
+        if (loop == 0) {
+            EXPECT_LT(at, 0);
+        } else {
+            ASSERT_GE(at, 0);
+            const int count = uchar(bytes[at + 13]) | (uchar(bytes[at + 14]) << 8);
+            EXPECT_EQ(count, loop < 0 ? 0 : loop);
+        }
+    }
+}
+
+TEST_F(ConvertTest, RotationsAndFlipsMatchThePreviewOrder)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("geometry"), 96, 64, 4, 25);
+    // An overlay marks the top-left corner of the frame before rotation and flips.
+    auto mark = [](QPainter* p, int w, int h) { p->fillRect(QRect(0, 0, w / 4, h / 4), QColor(255, 0, 0)); };
+    for (int rot = 0; rot < 4; ++rot)
+        for (int flip = 0; flip < 4; ++flip) {
+            TVGConvertFlag f = Flag(c, 1, 2, QStringLiteral("geo%1%2.gif").arg(rot).arg(flip));
+            f.Rotation = uint8_t(rot);
+            f.Flip = uint8_t(flip);
+            f.OnDrawOverlay = mark;
+            const TGifFrames g = Convert(f);
+            ASSERT_EQ(g.Frames.size(), 1);
+            // The expected picture: the frame with the mark, turned clockwise, then
+            // mirrored left-right, then top-bottom.
+            QImage ref = FixtureFramePicture(c, 1);
+            {
+                QPainter p(&ref);
+                mark(&p, ref.width(), ref.height());
+            }
+            ref = ref.transformed(QTransform().rotate(90 * rot)).mirrored(flip & 1, flip & 2);
+            EXPECT_LT(MeanDiff(g.Frames[0], ref), 8.0) << "rotation " << rot << " flip " << flip;
+        }
+    // The clockwise direction itself: a quarter turn puts the top-left mark at the top right.
+    const QImage turned = ReadGifQt(Dir() + QStringLiteral("geo10.gif")).Frames.value(0);
+    ASSERT_EQ(turned.size(), QSize(64, 96));
+    auto isMark = [](QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60; };
+    EXPECT_TRUE(isMark(turned.pixel(60, 3)));
+    EXPECT_FALSE(isMark(turned.pixel(3, 3)));
+}
+
+TEST_F(ConvertTest, VideoRotationIsAppliedFirst)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("rotated"), 96, 128, 4, 25, 90);
+    TVGConvertFlag f = Flag(c, 0, 3, QStringLiteral("rotated.gif"));
+    f.UseCrop = true;
+    f.CropRect = {8, 16, 88, 112};
+    const TGifFrames g = Convert(f);
+    ASSERT_EQ(g.Frames.size(), 3);
+    EXPECT_EQ(g.Frames[0].size(), QSize(80, 96));
+    const QImage ref = FixtureFramePicture(c, 1).copy(8, 16, 80, 96);
+    EXPECT_LT(MeanDiff(g.Frames[1], ref), 8.0);
+}
+
+TEST_F(ConvertTest, CropScaleAndOverlaysAtTheirScaledPlaces)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("large"), 320, 240, 4, 25);
+    TVGConvertFlag f = Flag(c, 0, 2, QStringLiteral("crop.gif"));
+    f.UseCrop = true;
+    f.CropRect = {41, 20, 281, 200};  // 240 x 180, odd left edge
+    f.ScaleFactor = 0.5;
+    QSize drawnOn;
+    f.OnDrawOverlay = [&](QPainter* p, int w, int h) {
+        drawnOn = QSize(w, h);
+        p->fillRect(QRect(10, 20, 30, 15), QColor(0, 0, 255));
+    };
+    const TGifFrames g = Convert(f);
+    ASSERT_EQ(g.Frames.size(), 2);
+    EXPECT_EQ(drawnOn, QSize(120, 90));
+    EXPECT_EQ(g.Frames[0].size(), QSize(120, 90));
+    QImage ref = FixtureFramePicture(c, 1).copy(41, 20, 240, 180).scaled(120, 90, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    {
+        QPainter p(&ref);
+        p.fillRect(QRect(10, 20, 30, 15), QColor(0, 0, 255));
+    }
+    EXPECT_LT(MeanDiff(g.Frames[1], ref), 8.0);
+    const QRgb inside = g.Frames[1].pixel(25, 27);
+    EXPECT_GT(qBlue(inside), 200);
+    EXPECT_LT(qRed(inside), 60);
+
+    // A custom size stretches the cropped picture.
+    f.GifFileName = Dir() + QStringLiteral("custom.gif");
+    f.ScaleFactor = -1;
+    f.CustomWidth = 100;
+    f.CustomHeight = 40;
+    f.OnDrawOverlay = nullptr;
+    const TGifFrames s = Convert(f);
+    ASSERT_EQ(s.Frames.size(), 2);
+    EXPECT_EQ(s.Frames[0].size(), QSize(100, 40));
+}
+
+TEST_F(ConvertTest, CancelIsHonouredQuickly)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("long"), 320, 240, 400, 25);
+    TVGConvertFlag f = Flag(c, 0, 400, QStringLiteral("cancel.gif"));
+    f.Sequence = 1;  // a stage that keeps frames
+    TRecorder rec;
+    f.NotifyWnd = &rec;
+    auto t = std::make_unique<TVideo2GifThread>(f);
+    t->Resume();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 30000 && (rec.Progress.isEmpty() || rec.Progress.last() < 10))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_FALSE(t->isFinished());
+    timer.restart();
+    t->Terminate();
+    EXPECT_TRUE(t->wait(1000));
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(timer.elapsed(), 500);
+#else
+    EXPECT_LT(timer.elapsed(), 100);
+#endif
+    t.reset();
+    QCoreApplication::sendPostedEvents(&rec);
+    EXPECT_EQ(rec.Finishes, 0);
+    EXPECT_EQ(rec.Errors, 0);
+    EXPECT_FALSE(QFile::exists(f.GifFileName));
+    EXPECT_TRUE(QDir(Dir()).entryList({QStringLiteral("*.rgb"), QStringLiteral("*.part")}, QDir::Files).isEmpty());
+}
+
+TEST_F(ConvertTest, ErrorsEndWithOneMessageAndNoFile)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("plain"));
+    auto fails = [](TVGConvertFlag f, const char* word) {
+        TRecorder rec;
+        Run(f, rec);
+        EXPECT_EQ(rec.Errors, 1) << word;
+        EXPECT_EQ(rec.Finishes, 0) << word;
+        EXPECT_TRUE(rec.Error.contains(QLatin1String(word), Qt::CaseInsensitive)) << rec.Error.toStdString();
+        EXPECT_FALSE(QFile::exists(f.GifFileName)) << word;
+    };
+    TVGConvertFlag f = Flag(c, 0, 10, QStringLiteral("x.gif"));
+    f.GifFileName = Dir() + QStringLiteral("no/such/folder/out.gif");
+    fails(f, "out.gif");
+
+    f = Flag(c, 0, 10, QStringLiteral("missing.gif"));
+    f.VideoFileName = Dir() + QStringLiteral("missing.mp4");
+    fails(f, "missing.mp4");
+
+    const QString audio = Dir() + QStringLiteral("tone.m4a");
+    ASSERT_TRUE(WriteFixtureAudio(audio, 1.0, false));
+    f = Flag(c, 0, 10, QStringLiteral("audio.gif"));
+    f.VideoFileName = audio;
+    f.EndPTS = 500000;
+    fails(f, "video");
+
+    f = Flag(c, 0, 10, QStringLiteral("late.gif"));
+    f.StartPTS = 60 * Unit_Nano;
+    f.EndPTS = 61 * Unit_Nano;
+    fails(f, "no frame");
+
+    f = Flag(c, 10, 10, QStringLiteral("empty.gif"));
+    fails(f, "range");
+
+    f = Flag(c, 0, 10, QStringLiteral("zero.gif"));
+    f.ScaleFactor = -1;
+    fails(f, "too small");
+    f.CustomWidth = 70000;
+    f.CustomHeight = 10;
+    fails(f, "65535");
+
+    f = Flag(c, 0, 10, QStringLiteral("outside.gif"));
+    f.UseCrop = true;
+    f.CropRect = {500, 500, 600, 600};
+    fails(f, "crop");
+
+    // A failed conversion leaves an earlier GIF of the same name alone.
+    f = Flag(c, 0, 3, QStringLiteral("kept.gif"));
+    Convert(f);
+    const int64_t size = QFileInfo(f.GifFileName).size();
+    f.StartPTS = 60 * Unit_Nano;
+    f.EndPTS = 61 * Unit_Nano;
+    TRecorder rec;
+    Run(f, rec);
+    EXPECT_EQ(rec.Errors, 1);
+    EXPECT_EQ(QFileInfo(f.GifFileName).size(), size);
+}
+
+TEST_F(ConvertTest, ProjectStartsTheConversionWithItsOverlaysAndDeletedFrames)
+{
+    const TFixtureVideo& c = Clip(QStringLiteral("large"), 320, 240, 4, 25);
+    const QString logo = Dir() + QStringLiteral("logo.png");
+    QImage blue(16, 16, QImage::Format_RGB32);
+    blue.fill(QColor(0, 0, 255));
+    ASSERT_TRUE(blue.save(logo));
+
+    TVGProj proj;
+    proj.VideoFileName = c.Path;
+    proj.GifFileName = Dir() + QStringLiteral("project.gif");
+    proj.VideoWidth = c.Width;
+    proj.VideoHeight = c.Height;
+    proj.StartPTS = FixtureFrameTimeUs(c, 0);
+    proj.EndPTS = FixtureFrameTimeUs(c, 3);
+    proj.UseCrop = true;
+    proj.CropRect = {40, 20, 280, 220};   // 240 x 200
+    proj.SizeStyle = ssHalf;              // 120 x 100
+    proj.GifFPS = 25;
+    proj.GifSpeed = 1;
+    proj.GifLoop = 0;
+    proj.Logo.Enabled = true;
+    proj.Logo.ImageFileName = logo;
+    proj.Logo.X = 100;                    // lands at (30, 40), 40 x 40
+    proj.Logo.Y = 100;
+    proj.Logo.Width = 80;
+    proj.Logo.Height = 80;
+    // A deleted frame outside the range leaves the callback empty.
+    proj.Frames.AddFrame(QString(), FixtureFrameTimeUs(c, 3) + 1000)->Deleted = true;
+
+    TRecorder rec;
+    {
+        std::unique_ptr<TVideo2GifThread> t(proj.StartConversion(&rec));
+        EXPECT_FALSE(bool(t->Flag().OnFrameDeleted));
+        EXPECT_EQ(t->Flag().ScaleFactor, 0.5);
+        t->wait(60000);
+    }
+    QCoreApplication::sendPostedEvents(&rec);
+    ASSERT_EQ(rec.Finishes, 1) << rec.Error.toStdString();
+    const TGifFrames g = ReadGifQt(proj.GifFileName);
+    ASSERT_EQ(g.Frames.size(), 3);
+    const QImage& f = g.Frames[0];
+    EXPECT_EQ(f.size(), QSize(120, 100));
+    auto isBlue = [](QRgb c) { return qBlue(c) > 200 && qRed(c) < 60 && qGreen(c) < 60; };
+    EXPECT_TRUE(isBlue(f.pixel(32, 42)));
+    EXPECT_TRUE(isBlue(f.pixel(67, 77)));
+    EXPECT_FALSE(isBlue(f.pixel(27, 42)));
+    EXPECT_FALSE(isBlue(f.pixel(73, 77)));
+
+    // A deleted frame inside the range is asked about and left out.
+    proj.Frames.AddFrame(QString(), FixtureFrameTimeUs(c, 1))->Deleted = true;
+    TRecorder rec2;
+    {
+        std::unique_ptr<TVideo2GifThread> t(proj.StartConversion(&rec2));
+        EXPECT_TRUE(bool(t->Flag().OnFrameDeleted));
+        t->wait(60000);
+    }
+    QCoreApplication::sendPostedEvents(&rec2);
+    ASSERT_EQ(rec2.Finishes, 1);
+    EXPECT_EQ(ReadGifQt(proj.GifFileName).Frames.size(), 2);
 }

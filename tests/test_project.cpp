@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 
+#include "model/VGConfig.h"
 #include "model/VGProj.h"
 #include "outside/FFDecoder.h"
 
@@ -513,4 +514,50 @@ TEST(ProjectLifecycle, NewProject)
     EXPECT_EQ(proj.Flip + proj.Rotation + proj.Sequence, 0);
     EXPECT_EQ(TRect::FromQRect(QRect(3, 4, 10, 20)), (TRect{3, 4, 13, 24}));
     EXPECT_EQ((TRect{3, 4, 13, 24}).ToQRect(), QRect(3, 4, 10, 20));
+}
+
+TEST(ProjectDefaults, ApplyDefaultsSetsEveryTextsFontOnly)
+{
+    TVGConfig config;
+    config.GifFPS = 12;
+    config.GifSpeed = 1.5;
+    config.GifLoop = 3;
+    config.SizeStyle = ssQuarter;
+    config.FontName = kFont;
+    config.FontSize = 22;
+    config.FontStyles = fsBold | fsItalic;
+    config.FontColor = 0x123456;
+    TVGConfig* saved = VGConfig;
+    VGConfig = &config;
+
+    TVGProj proj;  // a new clip takes the defaults
+    EXPECT_EQ(proj.GifFPS, 12);
+    EXPECT_EQ(proj.SizeStyle, ssQuarter);
+    proj.GifFPS = 5;
+    proj.CustomWidth = 99;
+    proj.Logo.X = 7;
+    for (int i = 0; i < 3; ++i) {
+        TTextObj* t = AddText(proj, 10 * i, 20 * i, QString("text %1").arg(i), 8, VG::taCenter);
+        t->FontName = "Other";
+        t->FontColor = 0;
+    }
+    proj.ApplyDefaults();
+    VGConfig = saved;
+
+    EXPECT_EQ(proj.GifFPS, 12);
+    EXPECT_DOUBLE_EQ(proj.GifSpeed, 1.5);
+    EXPECT_EQ(proj.GifLoop, 3);
+    EXPECT_EQ(proj.CustomWidth, 99);
+    EXPECT_EQ(proj.Logo.X, 7);
+    for (int i = 0; i < 3; ++i) {
+        const TTextObj* t = proj.Texts[i];
+        EXPECT_EQ(t->FontName, kFont);
+        EXPECT_EQ(t->FontSize, 22);
+        EXPECT_EQ(t->FontStyles, fsBold | fsItalic);
+        EXPECT_EQ(t->FontColor, 0x123456u);
+        EXPECT_EQ(t->X, 10 * i);
+        EXPECT_EQ(t->Y, 20 * i);
+        EXPECT_EQ(t->Alignment, VG::taCenter);
+        EXPECT_EQ(t->Text, QString("text %1").arg(i));
+    }
 }

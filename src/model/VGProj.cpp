@@ -1,6 +1,7 @@
 #include "model/VGProj.h"
 
 #include "app/VGApp.h"
+#include "model/VGConfig.h"
 #include "outside/FFDecoder.h"
 #include "outside/VGConvert.h"
 #include "outside/ZelMessages.h"
@@ -14,12 +15,18 @@
 #include <algorithm>
 #include <cmath>
 
-#if __has_include("model/VGConfig.h")
-#include "model/VGConfig.h"
-#define GANTERLY_HAVE_CONFIG 1
-#endif
 
 // ---- text overlays --------------------------------------------------------------
+
+void TVGConfig::ApplyDefaultFont(TTextObj* Text) const
+{
+    if (!Text)
+        return;
+    Text->FontName = FontName;
+    Text->FontSize = FontSize;
+    Text->FontStyles = FontStyles;
+    Text->FontColor = static_cast<uint32_t>(FontColor) & 0xFFFFFF;
+}
 
 void TTextObj::AssignToFont(QFont& font, QColor& color) const
 {
@@ -203,21 +210,14 @@ void TVGProj::LoadStreamInfo(TFFDecoder* decoder)
 
 void TVGProj::ApplyDefaults()
 {
-#ifdef GANTERLY_HAVE_CONFIG
     if (!VGConfig)
         return;
     GifFPS = VGConfig->GifFPS;
     GifSpeed = VGConfig->GifSpeed;
     GifLoop = VGConfig->GifLoop;
     SizeStyle = VGConfig->SizeStyle;
-    for (int i = 0; i < Texts.Count(); ++i) {
-        TTextObj* t = Texts[i];
-        t->FontName = VGConfig->FontName;
-        t->FontSize = VGConfig->FontSize;
-        t->FontStyles = VGConfig->FontStyles;
-        t->FontColor = static_cast<uint32_t>(VGConfig->FontColor);
-    }
-#endif
+    for (int i = 0; i < Texts.Count(); ++i)
+        VGConfig->ApplyDefaultFont(Texts[i]);
 }
 
 QSize TVGProj::BaseSize() const
@@ -416,9 +416,9 @@ void PutLE(char* p, uint32_t v, int bytes)
 }
 }  // namespace
 
-// A 24-bit bottom-up bitmap file, written in one piece. Every frame of a group
-// costs one full-size file, and this is several times quicker than the
-// general image writer. False when the file cannot be written completely.
+// A 24-bit bottom-up bitmap file. Every frame of a group costs one full-size
+// file, and this takes about half the time of the general image writer.
+// False when the file cannot be written completely.
 bool SaveBitmapFile(const QImage& image, const QString& fileName)
 {
     if (image.isNull())
@@ -612,11 +612,7 @@ TVideo2GifThread* TVGProj::StartConversion(QObject* wnd)
     flag.ScaleFactor = GetScaleFactor();
     flag.CustomWidth = CustomWidth;
     flag.CustomHeight = CustomHeight;
-#ifdef GANTERLY_HAVE_CONFIG
     flag.MaxFrameCount = VGConfig ? VGConfig->GifMaxFrame : 1000;
-#else
-    flag.MaxFrameCount = 1000;
-#endif
     flag.GifFPS = GifFPS;
     flag.Reserved = 0;
     flag.GifSpeed = GifSpeed;

@@ -133,6 +133,7 @@ struct TFFDecoder::Impl {
     SwsContext* sws = nullptr;
     int swsMatrix = -1, swsFull = -1;
     QImage rgb;                   // coded-orientation picture for rotated video
+    std::vector<uint8_t> rgbBuf;  // swscale's output
 
     ~Impl() { sws_freeContext(sws); }
 
@@ -350,6 +351,12 @@ struct TFFDecoder::Impl {
         curPts = TimeOf(cur.get());
         lastOutPts = curPts;
         hasCur = true;
+        // Containers may give a duration that ends at the last frame's start.
+        if (curPts >= file.Duration || curPts >= video.Duration) {
+            const int64_t end = curPts + std::max<int64_t>(FrameDurationUs(), 1);
+            file.Duration = std::max(file.Duration, end);
+            video.Duration = std::max(video.Duration, end);
+        }
         if (fromFileStart) {
             if (firstPts == AV_NOPTS_VALUE)
                 firstPts = curPts;
@@ -636,13 +643,26 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap)
         sws_setColorspaceDetails(m.sws, sws_getCoefficients(matrix), full ? 1 : 0,
                                  sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     }
+    // swscale's fast paths write a few bytes past the end of a line, so it
+    // converts into a padded buffer of ours and the lines are copied out.
+    const int bpp = rgb32 ? 4 : 3;
+    const int stride = FFALIGN(f->width * bpp, 64);
+    const size_t need = size_t(stride) * size_t(f->height + 1) + 256;
+    if (m.rgbBuf.size() < need)
+        m.rgbBuf.assign(need, 0);
+    uint8_t* dstData[4] = {m.rgbBuf.data(), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {stride, 0, 0, 0};
+    sws_scale(m.sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
+
     const int rotation = m.video.Rotation;
     QImage& target = rotation ? m.rgb : bitmap;
     if (target.width() != f->width || target.height() != f->height || target.format() != qfmt)
         target = QImage(f->width, f->height, qfmt);
-    uint8_t* dstData[4] = {target.bits(), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {int(target.bytesPerLine()), 0, 0, 0};
-    sws_scale(m.sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
+    if (target.isNull())
+        return Fail(QStringLiteral("converting to RGB"), QStringLiteral("out of memory"));
+    const size_t lineBytes = size_t(f->width) * size_t(bpp);
+    for (int y = 0; y < f->height; ++y)
+        std::memcpy(target.scanLine(y), m.rgbBuf.data() + size_t(y) * size_t(stride), lineBytes);
     if (rotation)
         m.Rotate(m.rgb, bitmap, rotation);
     return true;
@@ -742,6 +762,7 @@ bool LocateVideoPTSCallback(TFFDecoder* decoder, int64_t pts, const std::functio
     // open GOPs, coarse indexes), seek further back.
     int64_t seekUs = pts;
     int64_t back = Unit_Nano / 2;
+    bool endChecked = false;
     for (int attempt = 0; attempt < 12; ++attempt) {
         if (continueFn && !continueFn())
             return false;
@@ -786,7 +807,17 @@ bool LocateVideoPTSCallback(TFFDecoder* decoder, int64_t pts, const std::functio
                 return true;
             }
         }
+        // Right after an open-GOP keyframe at the end of a stream FFmpeg can
+        // lose the last frames, so an end reached from a seek is checked once
+        // by starting from a keyframe further back.
+        const int64_t landed = m.curPts;
         const Walk w = WalkTo(decoder, m, pts, continueFn);
+        if (w == Walk::Found && !fromStart && !endChecked && m.atEnd && !m.hasAhead && attempt < 11) {
+            endChecked = true;
+            seekUs = std::max<int64_t>(0, std::min(seekUs, landed) - back);
+            back *= 2;
+            continue;
+        }
         return w == Walk::Found;
     }
     return false;

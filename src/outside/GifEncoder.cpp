@@ -27,6 +27,7 @@ struct TJob {
     bool Taken = false;            // a worker has it
     bool Done = false;             // quantised
     TGifFrame Frame;
+    double Mse = 0;                // of the palette, per channel
 };
 } // namespace
 
@@ -34,6 +35,9 @@ struct TGifEncoder::TImpl {
     TGifEncoderOptions Options;
     QString Path;
     TGifWriter Writer;
+
+    // Serial state of the writer: the picture a viewer shows.
+    std::vector<uint32_t> Displayed;
 
     // Serial state of the producer side.
     std::vector<uint32_t> Shown;   // per pixel: the original colour it was last drawn from
@@ -266,6 +270,7 @@ void TGifEncoder::TImpl::WorkerLoop()
     qo.Quality = Options.Quality;
     qo.Speed = Options.Speed;
     qo.Dither = Options.Dither;
+    qo.MaxColours = Options.MaxColours;
     TGifQuantizer quantizer(qo, &Stop);
     for (;;) {
         std::shared_ptr<TJob> job;
@@ -283,13 +288,13 @@ void TGifEncoder::TImpl::WorkerLoop()
         }
         TGifFrame& f = job->Frame;
         f.Left = job->Left, f.Top = job->Top, f.Width = job->Width, f.Height = job->Height;
-        if (!quantizer.Run(job->Rgba.data(), job->Width, job->Height, f.Palette, f.Transparent, f.Pixels)) {
+        if (!quantizer.Run(job->Rgba.data(), job->Width, job->Height, job->Index > 0, f.Palette, f.Transparent, f.Pixels)) {
             if (!Stop)
                 SetError(QStringLiteral("cannot write %1: frame %2: %3")
                              .arg(Path).arg(job->Index + 1).arg(quantizer.LastError()));
             return;
         }
-        std::vector<uint8_t>().swap(job->Rgba);
+        job->Mse = quantizer.LastMse();
         {
             std::lock_guard lock(M);
             job->Done = true;
@@ -324,8 +329,54 @@ void TGifEncoder::TImpl::WriterLoop()
     }
 }
 
+// Keeps the shown colour wherever it is about as close to the source as the
+// new palette's colour (the gain in transparency costs nothing visible), then
+// crops the frame to what is left.
+static void Refine(TJob& job, std::vector<uint32_t>& displayed, int width, int slack)
+{
+    TGifFrame& f = job.Frame;
+    const uint32_t* src = reinterpret_cast<const uint32_t*>(job.Rgba.data());
+    const uint8_t* pal = f.Palette.data();
+    const int t = f.Transparent;
+    int x0 = f.Width, y0 = f.Height, x1 = -1, y1 = -1;
+    for (int y = 0; y < f.Height; ++y) {
+        uint32_t* disp = displayed.data() + size_t(job.Top + y) * width + job.Left;
+        uint8_t* idx = f.Pixels.data() + size_t(y) * f.Width;
+        const uint32_t* s = src + size_t(y) * f.Width;
+        for (int x = 0; x < f.Width; ++x) {
+            if (idx[x] == t) continue;
+            const uint32_t o = s[x], d = disp[x];
+            const uint8_t* n = pal + idx[x] * 3;
+            const int or_ = int(o & 0xFF), og = int(o >> 8 & 0xFF), ob = int(o >> 16 & 0xFF);
+            if (t >= 0) {
+                const int er = or_ - int(d & 0xFF), eg = og - int(d >> 8 & 0xFF), eb = ob - int(d >> 16 & 0xFF);
+                const int fr = or_ - n[0], fg = og - n[1], fb = ob - n[2];
+                const int keep = er * er + eg * eg + eb * eb, fresh = fr * fr + fg * fg + fb * fb;
+                if (keep <= fresh + slack) {
+                    idx[x] = uint8_t(t);
+                    continue;
+                }
+            }
+            disp[x] = uint32_t(n[0]) | uint32_t(n[1]) << 8 | uint32_t(n[2]) << 16;
+            x0 = std::min(x0, x), x1 = std::max(x1, x);
+            y0 = std::min(y0, y), y1 = y;
+        }
+    }
+    if (x1 < 0) x0 = y0 = 0, x1 = y1 = 0; // nothing left: one transparent pixel
+    if (x0 == 0 && y0 == 0 && x1 == f.Width - 1 && y1 == f.Height - 1) return;
+    const int w = x1 - x0 + 1, h = y1 - y0 + 1;
+    for (int y = 0; y < h; ++y)
+        std::memmove(f.Pixels.data() + size_t(y) * w, f.Pixels.data() + size_t(y + y0) * f.Width + x0, size_t(w));
+    f.Pixels.resize(size_t(w) * h);
+    f.Left += x0, f.Top += y0, f.Width = w, f.Height = h;
+}
+
 bool TGifEncoder::TImpl::WriteJob(TJob& job)
 {
+    if (Displayed.empty()) Displayed.assign(size_t(Options.Width) * Options.Height, 0);
+    const int slack = Options.KeepSlack + int(Options.KeepSlackPerMse * job.Mse);
+    Refine(job, Displayed, Options.Width, job.Index > 0 ? slack : -1);
+    std::vector<uint8_t>().swap(job.Rgba);
     int64_t delay = job.DelayCs;
     job.Frame.DelayCs = int(std::min<int64_t>(delay, kMaxDelayCs));
     if (!Writer.PutFrame(job.Frame)) return false;

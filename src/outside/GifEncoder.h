@@ -25,6 +25,13 @@ struct TGifEncoderOptions {
     // A pixel within this distance (per channel, 0..255) of the original
     // colour it was last drawn from stays transparent. 0 = lossless diffing.
     int Tolerance = 3;
+    int MaxColours = 256;        // palette size limit 2..256
+    // A drawn pixel keeps the shown colour when that is no more than this
+    // (squared RGB distance) worse than the new palette's colour.
+    int KeepSlack = 0;
+    // Added to KeepSlack per unit of the frame's quantisation error, so noisy
+    // footage (where the palette is coarse anyway) saves more.
+    float KeepSlackPerMse = 8.0f;
 };
 
 class TGifEncoder {

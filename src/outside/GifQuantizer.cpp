@@ -16,7 +16,7 @@ TGifQuantizer::TGifQuantizer(const TGifQuantizerOptions& options, const std::ato
 {
     FAttr = liq_attr_create();
     if (!FAttr) return;
-    liq_set_max_colors(FAttr, 256);
+    liq_set_max_colors(FAttr, std::clamp(FOptions.MaxColours, 2, 256));
     liq_set_quality(FAttr, 0, std::clamp(FOptions.Quality, 1, 100));
     liq_set_speed(FAttr, std::clamp(FOptions.Speed, 1, 10));
     liq_attr_set_progress_callback(FAttr, &TGifQuantizer::Progress, this);
@@ -33,7 +33,7 @@ int TGifQuantizer::Progress(float, void* user)
     return self->FStop && self->FStop->load(std::memory_order_relaxed) ? 0 : 1;
 }
 
-bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, std::vector<uint8_t>& palette,
+bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTransparent, std::vector<uint8_t>& palette,
                         int& transparent, std::vector<uint8_t>& pixels)
 {
     FError.clear();
@@ -46,6 +46,8 @@ bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, std::vector<
         FError = QStringLiteral("cannot prepare the picture");
         return false;
     }
+    // Room for a transparent entry of our own when the picture has none.
+    liq_set_max_colors(FAttr, std::clamp(FOptions.MaxColours, 2, 256) - (withTransparent ? 1 : 0));
     liq_result* raw = nullptr;
     const liq_error qe = liq_image_quantize(image.get(), FAttr, &raw);
     std::unique_ptr<liq_result, TLiqFree> result(raw);
@@ -61,6 +63,7 @@ bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, std::vector<
         if (re != LIQ_ABORTED) FError = QStringLiteral("remapping failed (%1)").arg(int(re));
         return false;
     }
+    FMse = std::max(0.0, liq_get_quantization_error(result.get()));
     const liq_palette* pal = liq_get_palette(result.get());
     transparent = -1;
     palette.resize(size_t(pal->count) * 3);
@@ -69,6 +72,10 @@ bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, std::vector<
         palette[i * 3 + 1] = pal->entries[i].g;
         palette[i * 3 + 2] = pal->entries[i].b;
         if (pal->entries[i].a < 128 && transparent < 0) transparent = int(i);
+    }
+    if (withTransparent && transparent < 0 && pal->count < 256) {
+        transparent = int(pal->count);
+        palette.insert(palette.end(), {0, 0, 0});
     }
     return true;
 }

@@ -1,10 +1,13 @@
 #include "outside/ZelFile.h"
 #include "outside/Zelfunction.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +32,25 @@ struct TempFile {
             ::unlink(name.constData());
     }
 };
+// Temporary files are named target + ".tmp<pid>-<n>". A process killed during
+// a save leaves its one behind; the next save removes those of processes
+// that no longer run.
+void RemoveStaleTempFiles(const QString& target)
+{
+    const QFileInfo info(target);
+    const QString prefix = info.fileName() + QStringLiteral(".tmp");
+    const QDir dir = info.absoluteDir();
+    for (const QString& name : dir.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden)) {
+        const QString rest = name.mid(prefix.size());
+        bool ok = false;
+        const int pid = rest.section(QLatin1Char('-'), 0, 0).toInt(&ok);
+        if (!ok || pid <= 0 || pid == ::getpid())
+            continue;
+        if (::kill(pid, 0) != 0 && errno == ESRCH)
+            QFile::remove(dir.filePath(name));
+    }
+}
+
 }  // namespace
 
 void WriteFileAtomic(const QString& path, const QByteArray& data)
@@ -38,6 +60,7 @@ void WriteFileAtomic(const QString& path, const QByteArray& data)
     if (info.isSymLink() && !info.symLinkTarget().isEmpty())
         target = info.symLinkTarget();
 
+    RemoveStaleTempFiles(target);
     static std::atomic<unsigned> counter{0};
     TempFile tmp;
     tmp.name = (target + QStringLiteral(".tmp%1-%2").arg(::getpid()).arg(counter++)).toLocal8Bit();

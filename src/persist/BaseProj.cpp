@@ -351,10 +351,9 @@ void TNotifyList::Exchange(int I, int J)
 
 // ---- TProjObj ------------------------------------------------------------------------
 
-TProjObj::TProjObj(QObject* AOwner) : QObject(AOwner)
-{
-    CreateSubObjects();
-}
+// Sub-objects cannot be made here: the subclass's properties are not there
+// yet. CreatePersistent and the subclass's own constructor make them.
+TProjObj::TProjObj(QObject* AOwner) : QObject(AOwner) {}
 
 TProjObj::~TProjObj()
 {

@@ -138,7 +138,8 @@ public:
     // Gives every TProjObj/TBaseObjList property an object: an existing one
     // gets this object as owner, an empty one a new object of the declared
     // class. A class declaring such properties calls it at the end of its
-    // constructor; calling it again does nothing new.
+    // constructor (objects made by CreatePersistent get it anyway); calling
+    // it again does nothing new.
     void CreateSubObjects();
 };
 

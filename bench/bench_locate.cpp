@@ -1,0 +1,117 @@
+// Exact locates in a long-GOP H.264 clip with B-frames, against the time the
+// FFmpeg command line needs to reach the same frame.
+//
+//   bench_locate [SECONDS] [LOCATES]
+#include "FixtureVideo.h"
+#include "outside/FFDecoder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+namespace {
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double Percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(p * double(v.size())))];
+}
+
+// Wall milliseconds of the command line decoding up to the frame at t.
+double CliMs(const QString& ffmpeg, const QString& file, double t)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QProcess p;
+    p.start(ffmpeg, {"-v", "error", "-ss", QString::number(t, 'f', 3), "-i", file, "-frames:v", "1", "-f", "null", "-"});
+    p.waitForFinished(60000);
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
+    const int count = argc > 2 ? std::atoi(argv[2]) : 30;
+
+    TFixtureVideo clip;
+    clip.Path = QDir::tempPath() + "/ganterly-bench-locate.mp4";
+    clip.Width = 1280;
+    clip.Height = 720;
+    clip.FrameRateNum = 30;
+    clip.FrameCount = seconds * 30;
+    clip.GopLength = 250;
+    clip.BFrames = 3;
+    if (!QFile::exists(clip.Path)) {
+        QString error;
+        if (!WriteFixtureVideo(clip, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+    }
+
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> when(0.0, seconds - 0.5);
+    std::vector<double> times(count);
+    for (double& t : times)
+        t = when(rng);
+
+    std::vector<double> ours, ahead;
+    int wrong = 0;
+    for (double t : times) {
+        // A fresh decoder per locate: nothing decoded before helps.
+        TFFDecoder decoder;
+        decoder.LoadFile(clip.Path);
+        QElapsedTimer timer;
+        timer.start();
+        const int64_t target = int64_t(t * Unit_Nano);
+        bool ok = LocateVideoPTS(&decoder, target);
+        ours.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (!ok || decoder.CurrentPTS() > target)
+            ++wrong;
+    }
+    {
+        TFFDecoder decoder;
+        decoder.LoadFile(clip.Path);
+        LocateVideoPTS(&decoder, 0);
+        for (int s = 1; s < seconds; ++s) {
+            QElapsedTimer timer;
+            timer.start();
+            LocateVideoPTS(&decoder, int64_t(s) * Unit_Nano);
+            ahead.push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+    }
+
+    std::printf("clip: 1280x720 H.264, GOP 250, 3 B-frames, %d s\n", seconds);
+    std::printf("random exact locate (fresh decoder): median %.1f ms, p95 %.1f ms, failures %d of %d\n",
+                Median(ours), Percentile(ours, 0.95), wrong, count);
+    std::printf("next second ahead: median %.1f ms\n", Median(ahead));
+
+    const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg");
+    if (ffmpeg.isEmpty()) {
+        std::printf("ffmpeg command line not found: no comparison\n");
+        return 0;
+    }
+    std::vector<double> cli;
+    for (double t : times)
+        cli.push_back(CliMs(ffmpeg, clip.Path, t));
+    std::vector<double> cliAhead;
+    for (int s = 1; s < std::min(seconds, 10); ++s)
+        cliAhead.push_back(CliMs(ffmpeg, clip.Path, s));
+    std::printf("ffmpeg -ss T -i FILE -frames:v 1: median %.1f ms, p95 %.1f ms\n", Median(cli), Percentile(cli, 0.95));
+    std::printf("ratio random locate / command line: %.2f (target <= 0.5)\n", Median(ours) / Median(cli));
+    std::printf("ratio next second / command line: %.2f (target <= 0.2)\n", Median(ahead) / Median(cliAhead));
+    return 0;
+}

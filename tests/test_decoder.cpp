@@ -1,0 +1,476 @@
+// The decoder against generated clips whose frames show their own index, and
+// against real files made by others.
+#include "FixtureVideo.h"
+#include "TestSupport.h"
+#include "outside/FFDecoder.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <random>
+#include <vector>
+
+namespace {
+
+struct Decoded { int64_t pts; int index; };
+
+// Every frame from the start, as the player would see them.
+std::vector<Decoded> DecodeAll(TFFDecoder& dec, std::vector<QImage>* pictures = nullptr)
+{
+    std::vector<Decoded> out;
+    QImage img;
+    while (dec.Decode(-1)) {
+        EXPECT_TRUE(dec.CopyToBitmap(img));
+        out.push_back({dec.CurrentPTS(), ReadFixtureIndex(img)});
+        if (pictures)
+            pictures->push_back(img);
+    }
+    return out;
+}
+
+int IndexNow(TFFDecoder& dec)
+{
+    QImage img;
+    return dec.CopyToBitmap(img) ? ReadFixtureIndex(img) : -2;
+}
+
+struct ClipCase {
+    const char* name;
+    TFixtureVideo clip;
+};
+
+TFixtureVideo Clip(const char* ext, const char* encoder, int w, int h)
+{
+    TFixtureVideo c;
+    c.Path = MakeTempDir("dec") + "clip." + ext;
+    c.Encoder = encoder;
+    c.Width = w;
+    c.Height = h;
+    return c;
+}
+
+std::vector<ClipCase> Cases()
+{
+    std::vector<ClipCase> cases;
+    auto add = [&](const char* name, TFixtureVideo c) { cases.push_back({name, std::move(c)}); };
+    {
+        TFixtureVideo c = Clip("mp4", "libx264", 160, 96);
+        c.BFrames = 3;
+        c.FrameCount = 60;
+        c.GopLength = 24;
+        add("h264_bframes", c);
+    }
+    {
+        TFixtureVideo c = Clip("mkv", "libx264", 160, 96);
+        c.BFrames = 2;
+        c.OpenGop = true;
+        c.GopLength = 12;
+        c.FrameCount = 50;
+        add("h264_open_gop", c);
+    }
+    {
+        TFixtureVideo c = Clip("mp4", "libx264", 128, 72);
+        c.GopLength = 250;
+        c.BFrames = 2;
+        c.FrameCount = 120;
+        add("h264_long_gop", c);
+    }
+    {
+        TFixtureVideo c = Clip("mp4", "libx264", 174, 98);  // width not a multiple of 4
+        c.BFrames = 1;
+        add("h264_width_174", c);
+    }
+    {
+        TFixtureVideo c = Clip("mkv", "libx264", 160, 96);
+        c.VariableFrameRate = true;
+        c.BFrames = 2;
+        c.FrameCount = 40;
+        add("h264_vfr", c);
+    }
+    {
+        TFixtureVideo c = Clip("ts", "libx264", 160, 96);
+        c.StartTimeUs = 3 * Unit_Nano;
+        c.BFrames = 2;
+        c.Audio = true;
+        c.GopLength = 10;
+        add("h264_ts_start_3s", c);
+    }
+    {
+        TFixtureVideo c = Clip("mkv", "libx264", 160, 96);
+        c.StartTimeUs = 700000;
+        c.Audio = true;
+        add("h264_mkv_start", c);
+    }
+    for (const char* pf : {"yuv422p", "yuv444p", "yuvj420p", "yuv420p10le"}) {
+        TFixtureVideo c = Clip("mkv", "libx264", 160, 96);
+        c.PixelFormat = pf;
+        c.BFrames = 2;
+        c.FrameCount = 30;
+        cases.push_back({pf, c});
+    }
+    {
+        TFixtureVideo c = Clip("mp4", "libx264", 320, 720 - 0);  // BT.709 by height
+        c.FrameCount = 12;
+        add("h264_bt709", c);
+    }
+    {
+        TFixtureVideo c = Clip("avi", "mpeg4", 160, 96);
+        c.BFrames = 1;
+        add("mpeg4", c);
+    }
+    {
+        TFixtureVideo c = Clip("webm", "libvpx", 160, 96);
+        add("vp8", c);
+    }
+    {
+        TFixtureVideo c = Clip("webm", "libvpx-vp9", 161, 121);  // odd sizes
+        c.Audio = true;
+        add("vp9_odd", c);
+    }
+    return cases;
+}
+
+class DecoderClip : public ::testing::TestWithParam<ClipCase> {};
+
+// Reads the clip from the start, then locates every frame exactly: at its own
+// time, just after it and just before it, then in random order.
+TEST_P(DecoderClip, EveryFrameExact)
+{
+    const TFixtureVideo& clip = GetParam().clip;
+    if (!FixtureEncoderAvailable(clip.Encoder))
+        GTEST_SKIP() << clip.Encoder.toStdString() << " not available";
+    QString err;
+    ASSERT_TRUE(WriteFixtureVideo(clip, &err)) << err.toStdString();
+
+    TFFDecoder dec;
+    ASSERT_TRUE(dec.LoadFile(clip.Path)) << dec.LastError().toStdString();
+    const TVideoStreamInfo info = dec.GetVideoStreamInfo();
+    EXPECT_EQ(info.Width, clip.Width);
+    EXPECT_EQ(info.Height, clip.Height);
+    ASSERT_GT(info.FrameRateDen, 0);
+    EXPECT_NEAR(double(info.FrameRateNum) / info.FrameRateDen, double(clip.FrameRateNum) / clip.FrameRateDen, 0.05);
+
+    std::vector<QImage> pictures;
+    const std::vector<Decoded> frames = DecodeAll(dec, &pictures);
+    ASSERT_EQ(int(frames.size()), clip.FrameCount);
+    const int64_t first = frames[0].pts;
+    EXPECT_LE(std::llabs(first), 50000) << "first frame should be at the start";
+    for (int i = 0; i < clip.FrameCount; ++i) {
+        ASSERT_EQ(frames[i].index, i) << "frame " << i;
+        EXPECT_NEAR(double(frames[i].pts - first), double(FixtureFrameTimeUs(clip, i)), 1500.0) << "frame " << i;
+        EXPECT_LT(frames[i].pts, dec.GetFileStreamInfo().Duration);
+        // Colours: the background is the written one, within compression noise.
+        const QPoint bp = FixtureBackgroundPoint(clip.Width, clip.Height);
+        const QRgb want = FixtureBackground(i), got = pictures[i].pixel(bp);
+        EXPECT_NEAR(qRed(got), qRed(want), 24) << "frame " << i;
+        EXPECT_NEAR(qGreen(got), qGreen(want), 24) << "frame " << i;
+        EXPECT_NEAR(qBlue(got), qBlue(want), 24) << "frame " << i;
+    }
+
+    for (int i = 0; i < clip.FrameCount; ++i) {
+        const int64_t t = frames[i].pts;
+        ASSERT_TRUE(LocateVideoPTS(&dec, t)) << "at " << t;
+        EXPECT_EQ(dec.CurrentPTS(), t);
+        EXPECT_EQ(IndexNow(dec), i);
+        ASSERT_TRUE(LocateVideoPTS(&dec, t + 1));
+        EXPECT_EQ(IndexNow(dec), i);
+        if (i > 0) {
+            ASSERT_TRUE(LocateVideoPTS(&dec, t - 1));
+            EXPECT_EQ(IndexNow(dec), i - 1) << "just before frame " << i;
+        }
+    }
+    std::mt19937 rng(7);
+    for (int k = 0; k < 60; ++k) {
+        const int i = int(rng() % frames.size());
+        ASSERT_TRUE(LocateVideoPTS(&dec, frames[i].pts));
+        EXPECT_EQ(IndexNow(dec), i) << "random locate " << k;
+        // The next Decode continues with the next frame.
+        if (i + 1 < clip.FrameCount) {
+            ASSERT_TRUE(dec.Decode(-1));
+            EXPECT_EQ(dec.CurrentPTS(), frames[i + 1].pts);
+        }
+    }
+
+    // Before the first frame: the first frame; past the end: the last.
+    ASSERT_TRUE(LocateVideoPTS(&dec, -Unit_Nano));
+    EXPECT_EQ(IndexNow(dec), 0);
+    ASSERT_TRUE(LocateVideoPTS(&dec, frames.back().pts + 10 * Unit_Nano));
+    EXPECT_EQ(IndexNow(dec), clip.FrameCount - 1);
+    EXPECT_FALSE(dec.Decode(-1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, DecoderClip, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<ClipCase>& p) { return std::string(p.param.name); });
+
+TEST(Decoder, RotationTagGivesUprightPicture)
+{
+    for (int rotation : {90, 180, 270}) {
+        TFixtureVideo c = Clip("mp4", "libx264", 160, 96);
+        c.Rotation = rotation;
+        c.FrameCount = 10;
+        QString err;
+        ASSERT_TRUE(WriteFixtureVideo(c, &err)) << err.toStdString();
+        TFFDecoder dec;
+        ASSERT_TRUE(dec.LoadFile(c.Path));
+        const TVideoStreamInfo info = dec.GetVideoStreamInfo();
+        EXPECT_EQ(info.Rotation, rotation);
+        EXPECT_EQ(info.Width, 160);
+        EXPECT_EQ(info.Height, 96);
+        dec.SetBitmapBitsPixel(32);
+        QImage img;
+        for (int i = 0; i < 10; ++i) {
+            ASSERT_TRUE(dec.Decode(-1));
+            ASSERT_TRUE(dec.CopyToBitmap(img));
+            EXPECT_EQ(img.size(), QSize(160, 96));
+            EXPECT_EQ(img.format(), QImage::Format_RGB32);
+            EXPECT_EQ(ReadFixtureIndex(img), i) << "rotation " << rotation;
+        }
+        // The raw frame stays in coded orientation for the converter.
+        const AVFrame* raw = dec.CurrentAVFrame();
+        ASSERT_NE(raw, nullptr);
+    }
+}
+
+TEST(Decoder, BitmapFormatsAndReuse)
+{
+    TFixtureVideo c = Clip("mp4", "libx264", 174, 98);
+    c.FrameCount = 5;
+    ASSERT_TRUE(WriteFixtureVideo(c));
+    TFFDecoder dec;
+    ASSERT_TRUE(dec.LoadFile(c.Path));
+    EXPECT_FALSE(dec.HasFrame());
+    EXPECT_EQ(dec.CurrentPTS(), AV_NOPTS_VALUE);
+    QImage img;
+    EXPECT_FALSE(dec.CopyToBitmap(img));
+    ASSERT_TRUE(dec.Decode(-1));
+    ASSERT_TRUE(dec.CopyToBitmap(img));
+    EXPECT_EQ(img.format(), QImage::Format_RGB888);
+    const uchar* bits = img.constBits();
+    ASSERT_TRUE(dec.Decode(-1));
+    ASSERT_TRUE(dec.CopyToBitmap(img));
+    EXPECT_EQ(img.constBits(), bits) << "the bitmap is reused";
+    EXPECT_EQ(ReadFixtureIndex(img), 1);
+    dec.SetBitmapBitsPixel(32);
+    ASSERT_TRUE(dec.CopyToBitmap(img));
+    EXPECT_EQ(img.format(), QImage::Format_RGB32);
+    EXPECT_EQ(ReadFixtureIndex(img), 1);
+    EXPECT_GT(dec.CurrentDuration(), 30000);
+}
+
+TEST(Decoder, LocateForwardWithoutSeekAndCancel)
+{
+    TFixtureVideo c = Clip("mp4", "libx264", 128, 72);
+    c.FrameCount = 100;
+    c.GopLength = 100;
+    c.BFrames = 2;
+    ASSERT_TRUE(WriteFixtureVideo(c));
+    TFFDecoder dec;
+    ASSERT_TRUE(dec.LoadFile(c.Path));
+    for (int i = 0; i < 100; i += 7) {
+        ASSERT_TRUE(LocateVideoPTS(&dec, FixtureFrameTimeUs(c, i) + 100));
+        EXPECT_EQ(IndexNow(dec), i);
+    }
+    int calls = 0;
+    EXPECT_FALSE(LocateVideoPTSCallback(&dec, FixtureFrameTimeUs(c, 10), [&] { return ++calls < 3; }));
+    EXPECT_GE(calls, 1);
+    // Usable again afterwards.
+    ASSERT_TRUE(LocateVideoPTS(&dec, FixtureFrameTimeUs(c, 50)));
+    EXPECT_EQ(IndexNow(dec), 50);
+}
+
+TEST(Decoder, SeekFlagSets)
+{
+    TFixtureVideo c = Clip("mp4", "libx264", 128, 72);
+    c.FrameCount = 75;
+    c.GopLength = 25;
+    ASSERT_TRUE(WriteFixtureVideo(c));
+    TFFDecoder dec;
+    ASSERT_TRUE(dec.LoadFile(c.Path));
+    for (TSeekFlags flags : {TSeekFlags(0), TSeekFlags(sfBackward), TSeekFlags(sfAny)}) {
+        ASSERT_TRUE(dec.Seek(FixtureFrameTimeUs(c, 30), flags)) << flags;
+        ASSERT_TRUE(dec.Decode(-1));
+        const int idx = IndexNow(dec);
+        EXPECT_GE(idx, 0) << "a clean picture after the seek, flags " << flags;
+    }
+    ASSERT_TRUE(dec.Seek(FixtureFrameTimeUs(c, 30), sfBackward));
+    ASSERT_TRUE(dec.Decode(-1));
+    EXPECT_EQ(IndexNow(dec), 25);
+}
+
+TEST(Decoder, NoVideoStream)
+{
+    const QString dir = MakeTempDir("novideo");
+    for (const char* name : {"tone.mp3", "tone.m4a"}) {
+        QString err;
+        ASSERT_TRUE(WriteFixtureAudio(dir + name, 1.0, true, &err)) << err.toStdString();
+        TFFDecoder dec;
+        EXPECT_FALSE(dec.LoadFile(dir + name)) << "cover art is not a video";
+        EXPECT_EQ(dec.VideoStreamIndex(), -1);
+        EXPECT_EQ(dec.GetVideoStreamInfo().Width, 0);
+        EXPECT_TRUE(dec.LastError().contains(name));
+        EXPECT_FALSE(dec.Decode(-1));
+        EXPECT_FALSE(LocateVideoPTS(&dec, 0));
+    }
+    TFFDecoder dec;
+    EXPECT_FALSE(dec.LoadFile(dir + "missing.mp4"));
+    EXPECT_TRUE(dec.LastError().contains("missing.mp4")) << dec.LastError().toStdString();
+    EXPECT_TRUE(dec.LastError().contains("opening"));
+}
+
+// Damaged files: decoding stops cleanly; what is returned is a real frame.
+TEST(Decoder, DamagedFixturesEndCleanly)
+{
+    for (int variant = 0; variant < 6; ++variant) {
+        TFixtureVideo c = Clip(variant % 2 ? "mkv" : "mp4", "libx264", 160, 96);
+        c.FrameCount = 80;
+        c.GopLength = 20;
+        c.BFrames = 2;
+        ASSERT_TRUE(WriteFixtureVideo(c));
+        if (variant < 2)
+            ASSERT_TRUE(TruncateFixture(c.Path, 0.6));
+        else if (variant < 4)
+            ASSERT_TRUE(FlipFixtureBits(c.Path, 40, uint32_t(variant)));
+        else
+            ASSERT_TRUE(ScrambleFixture(c.Path, 0.4, 0.5, uint32_t(variant)));
+        QElapsedTimer timer;
+        timer.start();
+        TFFDecoder dec;
+        if (!dec.LoadFile(c.Path))
+            continue;  // refused is fine too
+        const std::vector<Decoded> frames = DecodeAll(dec);
+        EXPECT_LT(timer.elapsed(), 20000);
+        if (variant < 2) {
+            // Truncated: the frames before the cut, in order (a B-frame whose
+            // packet was cut may be missing at the very end).
+            ASSERT_GT(frames.size(), 20u) << "variant " << variant;
+            for (size_t i = 0; i < 20; ++i)
+                EXPECT_EQ(frames[i].index, int(i)) << "variant " << variant;
+            for (size_t i = 1; i < frames.size(); ++i)
+                EXPECT_GT(frames[i].index, frames[i - 1].index) << "variant " << variant;
+            EXPECT_LT(frames.size(), 80u);
+        }
+        // Locating anywhere answers without crashing; in the truncated case the
+        // frame found is the one decoding from the start shows.
+        for (int i = 0; i < 80; i += 9) {
+            const int64_t t = FixtureFrameTimeUs(c, i) + frames.front().pts;
+            const bool found = LocateVideoPTS(&dec, t);
+            if (found && variant < 2) {
+                int want = -1;
+                for (const Decoded& f : frames)
+                    if (f.pts <= t)
+                        want = f.index;
+                EXPECT_EQ(IndexNow(dec), want) << "variant " << variant << " at " << t;
+            }
+        }
+    }
+}
+
+TEST(Decoder, TimeText)
+{
+    EXPECT_EQ(FormatPTS(0, 3), "00:00:00.000");
+    EXPECT_EQ(FormatPTS(5123400, 3), "00:00:05.123");
+    EXPECT_EQ(FormatPTS(3723004999, 3), "01:02:03.004");
+    EXPECT_EQ(FormatPTS(-5, 3), "00:00:00.000");
+    EXPECT_EQ(FormatPTS(AV_NOPTS_VALUE, 3), "00:00:00.000");
+    EXPECT_EQ(StrToPTS("00:00:05.123", 3), 5123000);
+    EXPECT_EQ(StrToPTS("01:02:03.004", 3), 3723004000);
+    EXPECT_EQ(StrToPTS("02:03.5", 3), 123500000);
+    EXPECT_EQ(StrToPTS("12.345", 3), 12345000);
+    EXPECT_EQ(StrToPTS("7", 3), 7000000);
+    EXPECT_EQ(StrToPTS(" 0: 0: 1.5  ", 3), 1500000);
+    EXPECT_EQ(StrToPTS("1.0000005", 3), 1000001);
+    EXPECT_EQ(StrToPTS("  :  :  .   ", 3), AV_NOPTS_VALUE);
+    EXPECT_EQ(StrToPTS("abc", 3), AV_NOPTS_VALUE);
+    EXPECT_EQ(StrToPTS("-1", 3), AV_NOPTS_VALUE);
+    EXPECT_EQ(StrToPTS("1:2:3:4", 3), AV_NOPTS_VALUE);
+    for (int64_t t : {int64_t(0), int64_t(999000), int64_t(59999000), int64_t(86399999000)})
+        EXPECT_EQ(StrToPTS(FormatPTS(t, 3), 3), t);
+}
+
+// ---- files made by others ---------------------------------------------------------------
+
+QString Media(const char* name)
+{
+    const QString dir = SharedMediaDir();
+    return dir.isEmpty() || !QFile::exists(dir + name) ? QString() : dir + name;
+}
+
+TEST(DecoderMedia, HeaderRateIsCheckedAgainstTheFrames)
+{
+    const QString f = Media("exoplayer-sample.mkv");
+    if (f.isEmpty())
+        GTEST_SKIP() << "shared media missing";
+    TFFDecoder dec;
+    ASSERT_TRUE(dec.LoadFile(f));
+    const TVideoStreamInfo v = dec.GetVideoStreamInfo();
+    EXPECT_NEAR(double(v.FrameRateNum) / v.FrameRateDen, 29.97, 0.05);
+    EXPECT_EQ(v.Width, 1080);
+    EXPECT_EQ(v.Height, 720);
+    const std::vector<Decoded> frames = DecodeAll(dec);
+    EXPECT_EQ(frames.size(), 30u);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_LT(std::llabs(frames.front().pts), 20000);
+    EXPECT_LT(frames.back().pts, dec.GetFileStreamInfo().Duration);
+    EXPECT_NEAR(double(dec.GetFileStreamInfo().TimeOffset), 67000.0, 5000.0);
+    for (size_t i = 1; i < frames.size(); ++i)
+        EXPECT_GT(frames[i].pts, frames[i - 1].pts);
+    // Exact locates over B-frames.
+    for (size_t i = 0; i < frames.size(); i += 3) {
+        ASSERT_TRUE(LocateVideoPTS(&dec, frames[i].pts + 1));
+        EXPECT_EQ(dec.CurrentPTS(), frames[i].pts);
+    }
+}
+
+TEST(DecoderMedia, AudioOnlyAndBrokenFiles)
+{
+    const QString dreams = Media("leaving_dreams.mkv"), invalid = Media("invalid-bitstream.webm");
+    if (dreams.isEmpty() || invalid.isEmpty())
+        GTEST_SKIP() << "shared media missing";
+    TFFDecoder dec;
+    dec.LoadFile(dreams);
+    EXPECT_EQ(dec.VideoStreamIndex(), -1);
+    EXPECT_FALSE(dec.Decode(-1));
+
+    QElapsedTimer timer;
+    timer.start();
+    dec.LoadFile(invalid);
+    EXPECT_GE(dec.VideoStreamIndex(), 0) << "it opens";
+    EXPECT_FALSE(dec.Decode(-1)) << "but nothing decodes";
+    EXPECT_TRUE(dec.LastDecodeDamaged());
+    EXPECT_FALSE(dec.LastError().isEmpty());
+    int calls = 0;
+    while (dec.Decode(-1) && ++calls < 100) {
+    }
+    EXPECT_EQ(calls, 0);
+    EXPECT_FALSE(LocateVideoPTS(&dec, 500000));
+    EXPECT_LT(timer.elapsed(), 10000);
+}
+
+TEST(DecoderMedia, OddDimensionsAndRealFootage)
+{
+    const QString bear = Media("bear-vp9-odd-dimensions.webm"), oa4 = Media("oa4_launch.webm");
+    if (bear.isEmpty() || oa4.isEmpty())
+        GTEST_SKIP() << "shared media missing";
+    TFFDecoder dec;
+    ASSERT_TRUE(dec.LoadFile(bear));
+    EXPECT_EQ(dec.GetVideoStreamInfo().Width, 161);
+    EXPECT_EQ(dec.GetVideoStreamInfo().Height, 121);
+    QImage img;
+    ASSERT_TRUE(dec.Decode(-1));
+    ASSERT_TRUE(dec.CopyToBitmap(img));
+    EXPECT_EQ(img.size(), QSize(161, 121));
+    EXPECT_EQ(DecodeAll(dec).size(), 29u);
+
+    ASSERT_TRUE(dec.LoadFile(oa4));
+    EXPECT_NEAR(double(dec.GetVideoStreamInfo().FrameRateNum) / dec.GetVideoStreamInfo().FrameRateDen, 24.0, 0.05);
+    const std::vector<Decoded> frames = DecodeAll(dec);
+    EXPECT_EQ(frames.size(), 194u);
+    std::mt19937 rng(3);
+    for (int k = 0; k < 25; ++k) {
+        const size_t i = rng() % frames.size();
+        ASSERT_TRUE(LocateVideoPTS(&dec, frames[i].pts + 5));
+        EXPECT_EQ(dec.CurrentPTS(), frames[i].pts);
+    }
+}
+
+}  // namespace
