@@ -712,3 +712,20 @@ TEST(ConvertE2E, CommandLineConvertBuildsTheProjectAndReports)
     EXPECT_EQ(badArg.Code, 1);
     EXPECT_TRUE(badArg.Err.contains("--rotate")) << badArg.Err.toStdString();
 }
+
+TEST(ConvertE2E, ARangePastTheVideosEndStopsWithItsLastFrame)
+{
+    const TClip& clip = IndexClip();
+    REQUIRE_CLIP(clip);
+    for (int sequence : {0, 1}) {
+        TVGConvertFlag f = BaseFlag(clip, QString("past-end-%1.gif").arg(sequence));
+        f.StartPTS = T(40);
+        f.EndPTS = 5'000'000;   // the video ends at 2 s
+        f.Sequence = uint8_t(sequence);
+        const TRun r = Convert(f);
+        ExpectFinished(r);
+        EXPECT_EQ(GifIndexes(f.GifFileName), sequence ? Seq(49, 39, -1) : Seq(40, 50));
+        EXPECT_EQ(r.WParam, 10);
+        EXPECT_EQ(SumDelays(ParseGif(f.GifFileName)), 40);  // ten frames of 40 ms, not 3.4 s
+    }
+}

@@ -397,13 +397,20 @@ QString TVideo2GifThread::Impl::Run(int& written)
     // still shows at the start, which the next frame or its duration tells.
     TAVFramePtr early;
     int64_t earlyPts = 0, earlyDuration = 0;
-    bool first = true, stopped = false, more = true;
+    bool first = true, stopped = false, more = true, reachedEnd = false;
+    // The last source frame and its length: a video that ends before EndPTS
+    // (audio longer than the picture, a range past the end) ends the clip
+    // with its last frame instead of holding that frame to EndPTS.
+    // Containers often do not know the last frame's length, so it lasts at
+    // least as long as the longest gap between frames seen.
+    int64_t lastPts = AV_NOPTS_VALUE, lastDuration = 0, longestGap = 0;
     while (more && !Stopped()) {
         const int64_t pts = dec.CurrentPTS();
         if (pts != AV_NOPTS_VALUE) {
             if (pts >= F.EndPTS) {
                 if (early)
                     earlyDuration = pts - earlyPts;
+                reachedEnd = true;
                 break;
             }
             if (first && pts < F.StartPTS) {
@@ -416,17 +423,33 @@ QString TVideo2GifThread::Impl::Run(int& written)
                     const bool ok = handle(earlyPts, early.get());
                     early.reset();
                     if (!ok) { stopped = true; break; }
+                    lastPts = earlyPts;
                 }
                 if (!handle(pts, dec.CurrentAVFrame())) { stopped = true; break; }
+                if (lastPts != AV_NOPTS_VALUE)
+                    longestGap = std::max(longestGap, pts - lastPts);
+                lastPts = pts;
+                lastDuration = dec.CurrentDuration();
             }
             first = false;
             Progress(int(decodeShare * double(pts - F.StartPTS) / double(range)));
         }
         more = dec.Decode();
     }
-    if (early && !stopped && !Stopped() && earlyPts + earlyDuration > F.StartPTS)
+    if (early && !stopped && !Stopped() && earlyPts + earlyDuration > F.StartPTS) {
         handle(earlyPts, early.get());
+        lastPts = earlyPts;
+        lastDuration = earlyDuration;
+    }
     early.reset();
+    int64_t endPTS = F.EndPTS;
+    if (!reachedEnd && lastPts != AV_NOPTS_VALUE) {
+        if (lastDuration <= 0 && info.FrameRateNum > 0 && info.FrameRateDen > 0)
+            lastDuration = int64_t(Unit_Nano) * info.FrameRateDen / info.FrameRateNum;
+        lastDuration = std::max(lastDuration, longestGap);
+        if (lastDuration > 0)
+            endPTS = std::min(endPTS, lastPts + lastDuration);
+    }
     if (!failure.isEmpty())
         return failure;
     if (Stopped())
@@ -435,7 +458,7 @@ QString TVideo2GifThread::Impl::Run(int& written)
         if (!any)
             return QStringLiteral("There is no frame to convert between %1 and %2 in \"%3\".")
                 .arg(FormatPTS(F.StartPTS), FormatPTS(F.EndPTS), F.VideoFileName);
-        picker.Finish(timeline.Length(F.EndPTS), take);
+        picker.Finish(timeline.Length(endPTS), take);
         if (!failure.isEmpty())
             return failure;
         if (Stopped())
