@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QTransform>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -148,6 +149,17 @@ struct TVideo2GifThread::Impl {
         sws_setColorspaceDetails(c, coef, full ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     }
 
+    // swscale's vector code may write a little past the last line of its
+    // output, so its destinations get spare rows behind the picture.
+    static QImage PaddedRGB888(int w, int h)
+    {
+        const qsizetype bpl = (qsizetype(w) * 3 + 3) & ~qsizetype(3);  // as QImage lays out its rows
+        auto* buf = static_cast<uchar*>(std::malloc(size_t(bpl) * size_t(h + 4) + 64));
+        if (!buf)
+            return {};
+        return QImage(buf, w, h, bpl, QImage::Format_RGB888, [](void* p) { std::free(p); }, buf);
+    }
+
     // Crop and scale one decoded frame into an upright RGB picture of size Out.
     QString Scale(const AVFrame* src, QImage& out)
     {
@@ -158,9 +170,9 @@ struct TVideo2GifThread::Impl {
         const int th = sideways ? Out.width() : Out.height();
         if (raw.Width() < 1 || raw.Height() < 1 || raw.Right > rw || raw.Bottom > rh)
             return QStringLiteral("The crop area does not fit the video picture of %1 x %2.").arg(rw).arg(rh);
-        const int flags = SWS_LANCZOS | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+        const int flags = SWS_LANCZOS;
 
-        QImage scaled(tw, th, QImage::Format_RGB888);
+        QImage scaled = PaddedRGB888(tw, th);
         if (scaled.isNull())
             return QStringLiteral("Not enough memory for frames of %1 x %2 pixels.").arg(tw).arg(th);
         uint8_t* dst[4] = {scaled.bits(), nullptr, nullptr, nullptr};
@@ -210,7 +222,7 @@ struct TVideo2GifThread::Impl {
         if (!SwsFull || !Sws)
             return QStringLiteral("The picture format %1 cannot be converted.")
                 .arg(QString::fromUtf8(av_get_pix_fmt_name(AVPixelFormat(src->format))));
-        QImage full(rw, rh, QImage::Format_RGB888);
+        QImage full = PaddedRGB888(rw, rh);
         if (full.isNull())
             return QStringLiteral("Not enough memory to convert a frame.");
         uint8_t* fdst[4] = {full.bits(), nullptr, nullptr, nullptr};
