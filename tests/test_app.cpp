@@ -22,20 +22,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QString ReadText(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
-void WriteText(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-
 // A file of the given length without writing its bytes.
 void MakeSized(const QString& path, qint64 size)
 {

@@ -18,20 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QString ReadText(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
-void WriteText(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-
 const QString kPayload = QString(400, QLatin1Char('x'));
 constexpr int kLinesPerWriter = 1500;
 

@@ -26,18 +26,6 @@ public:
     }
 };
 
-bool PumpUntil(const std::function<bool()>& pred, int ms = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
 void PumpFor(int ms)
 {
     QElapsedTimer t;

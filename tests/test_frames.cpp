@@ -26,12 +26,6 @@ void AddTimes(TVGFrames& frames, std::initializer_list<int64_t> times)
         frames.AddFrame(QString::number(t), t);
 }
 
-QString ReadText(const QString& file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
 // Collects the log lines written while it exists.
 struct LogCapture {
     QString File = MakeTempDir("log") + "Log.txt";

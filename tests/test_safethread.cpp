@@ -60,19 +60,6 @@ protected:
     }
 };
 
-// Serves the main thread's queue until pred holds or the time is up.
-bool PumpUntil(const std::function<bool()>& pred, int ms = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
 // Waits without serving the queue, so a Synchronize call stays blocked.
 bool SpinUntil(const std::function<bool()>& pred, int ms = 5000)
 {
@@ -102,7 +89,7 @@ TEST(SafeThread, SynchronizeRunsOnMainThreadAndWaitsForIt)
         }
     };
     t->Resume();
-    ASSERT_TRUE(PumpUntil([&] { return p.finished.load(); }));
+    ASSERT_TRUE(PumpUntil([&] { return p.finished.load(); }, 5000));
     EXPECT_EQ(p.calls, 5);
     EXPECT_EQ(p.offMain, 0);
     EXPECT_EQ(seenAfterReturn, 5);
@@ -153,7 +140,7 @@ TEST(SafeThread, FreedFromInsideItsOwnSynchronizeCall)
         self.Hop();  // terminated: does not run
     };
     holder->Resume();
-    ASSERT_TRUE(PumpUntil([&] { return p.deleted.load() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return p.deleted.load() == 1; }, 5000));
     EXPECT_FALSE(holder);
     EXPECT_EQ(p.calls, 1);
     EXPECT_EQ(p.destroyed, 1);
@@ -199,7 +186,7 @@ TEST(SafeThread, ExceptionsEndTheThreadNotTheProcess)
         throw std::runtime_error("worker failed");
     };
     t->Resume();
-    ASSERT_TRUE(PumpUntil([&] { return t->isFinished(); }));
+    ASSERT_TRUE(PumpUntil([&] { return t->isFinished(); }, 5000));
     EXPECT_TRUE(p.caught);
     EXPECT_FALSE(p.finished);  // SafeExecute did not return normally
     t->Free();

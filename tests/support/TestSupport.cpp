@@ -2,7 +2,12 @@
 
 #include "outside/Zelfunction.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
 #include <QTemporaryDir>
 #include <memory>
 #include <vector>
@@ -39,4 +44,30 @@ QString MakeTempDir(const QString& tag)
     QString path = dir->path() + QLatin1Char('/');
     gDirs.push_back(std::move(dir));
     return path;
+}
+
+QString ReadText(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+void WriteText(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+bool PumpUntil(const std::function<bool()>& pred, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
 }
