@@ -75,32 +75,47 @@ std::vector<int> Range(int from, int to, int step = 1)
 
 }  // namespace
 
-TEST(ConvertPlan, ResamplesToTheGifRateAndSpeed)
+// Frame times as a decoder gives them: whole microseconds, rounded.
+static std::vector<int64_t> TimesAt(int n, double rate, int64_t first = 0)
 {
-    const auto src = Times(90, 33333);  // 30 fps for 3 s
-    // 10 fps: every third frame, for the moments before the end.
-    EXPECT_EQ(Pick(src, 0, 2000000, 10, 1.0), Range(0, 60, 3));
-    // Twice the speed: every sixth frame, half the frames.
-    EXPECT_EQ(Pick(src, 0, 2000000, 10, 2.0), Range(0, 60, 6));
-    // Half the speed: the nearest frame to every 50 ms.
-    const auto slow = Pick(src, 0, 1000000, 10, 0.5);
-    ASSERT_EQ(slow.size(), 20u);
-    for (size_t k = 0; k < slow.size(); ++k)
-        EXPECT_EQ(slow[k], int(std::lround(k * 50000.0 / 33333.0))) << k;
-    // A start inside the video counts moments from the start.
-    EXPECT_EQ(Pick(src, 1000000 - 1, 2000000 - 1, 10, 1.0), Range(30, 60, 3));
+    std::vector<int64_t> t;
+    for (int i = 0; i < n; ++i)
+        t.push_back(first + std::llround(i * 1e6 / rate));
+    return t;
 }
 
-TEST(ConvertPlan, FasterGifThanSourceRepeatsTheNearestFrameTiesToTheEarlier)
+static std::vector<int> Prefix(const std::vector<int>& v, size_t n) { return {v.begin(), v.begin() + long(std::min(n, v.size()))}; }
+
+TEST(ConvertPlan, ResamplesAsTheFpsFilterDoes)
 {
-    const auto src = Times(10, 100000);  // 10 fps, 1 s
-    // At 20 fps every frame is shown twice; the moment between two frames
-    // is a tie and takes the earlier one.
-    const auto out = Pick(src, 0, 1000000, 20, 1.0);
-    std::vector<int> expected;
-    for (int i = 0; i < 10; ++i)
-        expected.insert(expected.end(), {i, i});
-    EXPECT_EQ(out, expected);
+    // Each list is what the fps filter of the FFmpeg command line shows for
+    // the first output frames (read back from its output by frame checksums).
+    struct Case { double rate; int fps; double speed; std::vector<int> expected; };
+    const std::vector<Case> cases = {
+        {30, 10, 1.0, {1, 4, 7, 10, 13, 16, 19, 22, 25, 28}},
+        // Every odd frame lies half-way between two output moments, a
+        // microsecond either side after rounding: all count as half-way.
+        {30, 15, 1.0, {0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30}},
+        {24, 15, 1.0, {0, 2, 3, 5, 7, 8, 10, 11, 13, 15, 16, 18, 19, 21, 23, 24}},
+        {25, 15, 1.0, {0, 2, 4, 5, 7, 9, 10, 12, 14, 15, 17, 19, 20, 22, 24, 25}},
+        // A faster GIF than the source repeats frames.
+        {10, 20, 1.0, {0, 0, 1, 1, 2, 2, 3, 3, 4, 4}},
+        // Speed 2 plays 30 fps as 60 fps would play, speed 0.5 as 15 fps.
+        {30, 10, 2.0, {2, 8, 14, 20, 26, 32, 38, 44, 50, 56}},
+        {30, 10, 0.5, {0, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17}},
+    };
+    for (const Case& c : cases) {
+        const auto src = TimesAt(200, c.rate);
+        EXPECT_EQ(Prefix(Pick(src, 0, 3000000, c.fps, c.speed), c.expected.size()), c.expected)
+            << c.rate << " fps source, " << c.fps << " fps GIF, speed " << c.speed;
+    }
+    // Every moment before the end gets a frame: 2 s at 10 fps and speed 1, 2, 0.5.
+    const auto src = TimesAt(90, 30);
+    EXPECT_EQ(Pick(src, 0, 2000000, 10, 1.0), Range(1, 60, 3));
+    EXPECT_EQ(Pick(src, 0, 2000000, 10, 2.0).size(), 10u);
+    EXPECT_EQ(Pick(src, 0, 1000000, 10, 0.5).size(), 20u);
+    // A start inside the video counts moments from the start.
+    EXPECT_EQ(Pick(src, src[30], 2000000, 10, 1.0), Range(31, 60, 3));
     // Moments before the first frame show the first frame.
     EXPECT_EQ(Pick(Times(5, 100000, 150000), 0, 650000, 10, 1.0), (std::vector<int>{0, 0, 0, 1, 2, 3, 4}));
 }
@@ -388,7 +403,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ConvertTest, RangeRateAndSpeedPickTheNearestFrames)
+TEST_F(ConvertTest, RangeRateAndSpeedPickFramesOnTheGifsTimeGrid)
 {
     const TFixtureVideo& c = Clip(QStringLiteral("plain"));
     // At the source rate: every frame of the range, end excluded, 4 cs each.
@@ -404,11 +419,12 @@ TEST_F(ConvertTest, RangeRateAndSpeedPickTheNearestFrames)
     EXPECT_EQ(rec.Progress.last(), 100);
     EXPECT_TRUE(std::is_sorted(rec.Progress.begin(), rec.Progress.end()));
 
-    // 5 fps: every fifth frame, 20 cs each.
+    // 5 fps: every fifth frame, the last of each five-frame window around
+    // the moment (10 + 2, 15 + 2, ...), 20 cs each.
     TVGConvertFlag f = Flag(c, 10, 40, QStringLiteral("fps5.gif"));
     f.GifFPS = 5;
     g = Convert(f);
-    EXPECT_EQ(Indexes(g.Frames), Seq(10, 40, 5));
+    EXPECT_EQ(Indexes(g.Frames), Seq(12, 40, 5));
     EXPECT_EQ(g.DelaysMs, QList<int>(6, 200));
 
     // Twice the speed at the source rate: every other frame.
@@ -418,14 +434,15 @@ TEST_F(ConvertTest, RangeRateAndSpeedPickTheNearestFrames)
     EXPECT_EQ(Indexes(g.Frames), Seq(10, 40, 2));
 
     // FFmpeg's reader sees the same frames at the carried-rounding times:
-    // 15 fps gives 6, 7, 7 cs.
+    // 15 fps gives 6, 7, 7 cs; the frames are those the fps filter shows
+    // for 25 fps at 15 fps (0, 2, 4, 5, 7, 9, ...).
     f = Flag(c, 0, 50, QStringLiteral("fps15.gif"));
     f.GifFPS = 15;
     QList<int64_t> times;
     g = ReadGifFFmpeg((Convert(f), f.GifFileName), &times);
     ASSERT_EQ(g.Frames.size(), 30);  // 2 s at 15 fps
     for (int k = 0; k < 30; ++k) {
-        EXPECT_EQ(ReadFixtureIndex(g.Frames[k]), int(std::lround(k * 25.0 / 15.0 - 1e-9))) << k;
+        EXPECT_EQ(ReadFixtureIndex(g.Frames[k]), (10 * k + 5) / 6) << k;
         EXPECT_EQ(times[k] - times[0], int64_t((k * 200 + 15) / 30) * 10000) << k;
     }
 }

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QProcess>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 #include <memory>
 #include <cmath>
@@ -178,7 +179,7 @@ int SumDelays(const TGifBlocks& g)
 
 }  // namespace
 
-TEST(ConvertE2E, RangeRateAndSpeedPickTheNearestFrames)
+TEST(ConvertE2E, RangeRateAndSpeedPickFramesOnTheGifsTimeGrid)
 {
     const TClip& clip = IndexClip();
     REQUIRE_CLIP(clip);
@@ -195,18 +196,19 @@ TEST(ConvertE2E, RangeRateAndSpeedPickTheNearestFrames)
         f.GifSpeed = c.speed;
         const TRun r = Convert(f);
         ExpectFinished(r);
-        // Output frame k shows the source frame nearest to start + k * speed / fps
-        // (ties to the earlier one), for every moment before the end.
+        // Output frame k shows the last source frame whose time, counted from
+        // the start, rounds to k output frame periods or fewer (halves away
+        // from zero), for every moment before the end.
         QList<int> expected;
         for (int k = 0;; ++k) {
             const double moment = double(f.StartPTS) + k * c.useSpeed * 1e6 / c.useFps;
             if (moment >= double(f.EndPTS))
                 break;
-            int best = 10;
+            int shown = 10;
             for (int i = 11; i < 40; ++i)
-                if (std::abs(double(T(i)) - moment) < std::abs(double(T(best)) - moment))
-                    best = i;
-            expected.append(best);
+                if (std::floor(double(T(i) - f.StartPTS) * c.useFps / (c.useSpeed * 1e6) + 0.5 + 1e-6) <= k)
+                    shown = i;
+            expected.append(shown);
         }
         // Identical neighbours merge into one GIF frame.
         QList<int> merged;
@@ -224,6 +226,55 @@ TEST(ConvertE2E, RangeRateAndSpeedPickTheNearestFrames)
         EXPECT_NEAR(SumDelays(g), expectCs, 100.0 / c.useFps) << c.fps << " fps, speed " << c.speed;
         for (int d : g.Delays)
             EXPECT_GE(d, 2);
+    }
+}
+
+// The frames the FFmpeg command line's fps filter shows, as indexes with
+// identical neighbours merged; empty when the command line is missing.
+QList<int> FpsFilterIndexes(const QString& video, int fps, const QString& dir)
+{
+    const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg");
+    if (ffmpeg.isEmpty())
+        return {};
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    QProcess p;
+    p.start(ffmpeg, {"-v", "error", "-nostdin", "-i", video, "-vf", QString("fps=%1").arg(fps), dir + "/f%04d.png"});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {};
+    QList<int> r;
+    for (const QString& name : QDir(dir).entryList({"f*.png"}, QDir::Files, QDir::Name)) {
+        const int i = ReadFixtureIndex(QImage(dir + "/" + name));
+        if (r.isEmpty() || r.last() != i)
+            r.append(i);
+    }
+    return r;
+}
+
+TEST(ConvertE2E, FramesMatchTheCommandLinesFpsFilter)
+{
+    if (QStandardPaths::findExecutable("ffmpeg").isEmpty())
+        GTEST_SKIP() << "ffmpeg command line missing";
+    struct Case { int num, den, fps; };
+    for (const Case& c : {Case{25, 1, 15}, Case{25, 1, 10}, Case{24, 1, 15}, Case{30000, 1001, 15}, Case{30, 1, 12}}) {
+        TClip clip;
+        clip.Dir = MakeTempDir("conv-fps");
+        clip.Video.Path = clip.Dir + "clip.mp4";
+        clip.Video.FrameRateNum = c.num;
+        clip.Video.FrameRateDen = c.den;
+        clip.Video.FrameCount = 60;
+        clip.Ok = WriteFixtureVideo(clip.Video, &clip.Error);
+        REQUIRE_CLIP(clip);
+        TVGConvertFlag f = BaseFlag(clip, "fps.gif");
+        f.GifFPS = c.fps;
+        ExpectFinished(Convert(f));
+        const QList<int> reference = FpsFilterIndexes(clip.Video.Path, c.fps, clip.Dir + "ref");
+        ASSERT_FALSE(reference.isEmpty());
+        // The filter stops at the end time rounded to its grid; the GIF has a
+        // frame for every moment before the end, so it may show one more.
+        const QList<int> ours = GifIndexes(f.GifFileName);
+        EXPECT_EQ(ours.mid(0, reference.size()), reference) << c.num << "/" << c.den << " fps at " << c.fps;
+        EXPECT_LE(ours.size() - reference.size(), 1);
     }
 }
 
@@ -611,7 +662,7 @@ TEST(ConvertE2E, CropIsInDisplayedPixelsWhateverTheVideosOwnRotation)
     }
 }
 
-TEST(ConvertE2E, VariableFrameRateKeepsTheNearestFrames)
+TEST(ConvertE2E, VariableFrameRateKeepsTheFramesOnTheGifsTimeGrid)
 {
     TClip clip;
     clip.Dir = MakeTempDir("conv-vfr");
@@ -629,22 +680,23 @@ TEST(ConvertE2E, VariableFrameRateKeepsTheNearestFrames)
         const int64_t moment = f.StartPTS + int64_t(k) * 40000;
         if (moment >= f.EndPTS)
             break;
-        int best = 0;
+        int shown = 0;
         for (int i = 1; i < 40; ++i)
-            if (std::llabs(FixtureFrameTimeUs(clip.Video, i) - moment) < std::llabs(FixtureFrameTimeUs(clip.Video, best) - moment))
-                best = i;
-        if (expected.isEmpty() || expected.last() != best)
-            expected.append(best);
+            if (std::floor(double(FixtureFrameTimeUs(clip.Video, i)) / 40000.0 + 0.5 + 1e-6) <= k)
+                shown = i;
+        if (expected.isEmpty() || expected.last() != shown)
+            expected.append(shown);
     }
     EXPECT_EQ(GifIndexes(f.GifFileName), expected);
     EXPECT_NEAR(SumDelays(ParseGif(f.GifFileName)), double(f.EndPTS - f.StartPTS) / 1e4, 4);
 }
 
-TEST(ConvertE2E, StartBetweenFramesTakesTheFrameOnShowWhenItIsNearest)
+TEST(ConvertE2E, StartBetweenFramesTakesTheFrameOnShowWhenItRoundsToTheStart)
 {
     const TClip& clip = IndexClip();
     REQUIRE_CLIP(clip);
-    // 10 ms into frame 10: frame 10 is nearest to every moment; 30 ms in: frame 11.
+    // 10 ms into frame 10 (40 ms long): frame 10 rounds to the first moment;
+    // 30 ms in, frame 11 does.
     for (const auto& [offset, first] : {std::pair{10000, 10}, {30000, 11}}) {
         TVGConvertFlag f = BaseFlag(clip, QString("between-%1.gif").arg(offset));
         f.StartPTS = T(10) + offset;

@@ -131,9 +131,12 @@ private:
     int64_t FPendingDelete = INT64_MIN;
 };
 
-// Picks, for every output moment before the end, the candidate frame nearest
-// in time (ties to the earlier one). Fed candidates in time order; Emit is
-// called for each output frame with the number of the candidate to show.
+// Picks, for every output moment before the end, the candidate frame to show:
+// the last one whose time rounds to that output frame or an earlier one (to
+// the nearest output frame period, halves away from zero), which is what the
+// common fps resampling filters show, so reference frames made that way match.
+// Moments before the first candidate show it. Fed candidates in time order;
+// Emit is called for each output frame with the number of the candidate to show.
 class TFramePicker {
 public:
     TFramePicker(int fps, double speed) : FFPS(fps), FSpeed(speed) {}
@@ -149,7 +152,7 @@ private:
     double FSpeed;
     int64_t FNext = 0;      // next output moment
     int64_t FCount = 0;     // candidates seen
-    int64_t FPrevT = 0;
+    int64_t Slot(int64_t t) const;
 };
 
 }  // namespace VGConvertPlan

@@ -114,18 +114,32 @@ int64_t TTimeline::Length(int64_t endPTS) const
 }
 
 // ---- TFramePicker ---------------------------------------------------------------
+int64_t TFramePicker::Slot(int64_t t) const
+{
+    // The output frame whose moment t rounds to, halves away from zero, as
+    // the usual fps resampling filter rounds a timestamp into its time base.
+    // Times here are whole microseconds, so a frame exactly half-way (every
+    // other frame of 30 fps shown at 15 fps) may sit a microsecond or two
+    // either side of the half; such a frame counts as half-way.
+    const long double perSlot = static_cast<long double>(FSpeed) * 1000000.0L / FFPS;  // microseconds
+    const long double x = static_cast<long double>(t) / perSlot;
+    const long double eps = 2.0L / perSlot;
+    return x >= 0 ? static_cast<int64_t>(std::floor(x + 0.5L + eps))
+                  : -static_cast<int64_t>(std::floor(-x + 0.5L + eps));
+}
+
 bool TFramePicker::Add(int64_t t, const std::function<bool(int64_t, int64_t)>& emit)
 {
+    // Output frame k shows the last candidate whose time rounds to k or
+    // earlier; the previous candidate takes every slot before the new one's.
+    const int64_t slot = Slot(t);
     if (FCount > 0) {
-        // The previous candidate wins every moment at least as close to it as
-        // to the new one.
-        while (2 * MomentOf(FNext, FFPS, FSpeed) <= FPrevT + t) {
+        while (FNext < slot) {
             if (!emit(FNext, FCount - 1))
                 return false;
             ++FNext;
         }
     }
-    FPrevT = std::max(t, FCount > 0 ? FPrevT : t);
     ++FCount;
     return true;
 }
