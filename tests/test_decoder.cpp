@@ -202,6 +202,37 @@ TEST_P(DecoderClip, EveryFrameExact)
 INSTANTIATE_TEST_SUITE_P(Clips, DecoderClip, ::testing::ValuesIn(Cases()),
                          [](const ::testing::TestParamInfo<ClipCase>& p) { return std::string(p.param.name); });
 
+// Times count from the container's start, as players show them, unless the
+// video starts so much later that the clip would open on a long still.
+TEST(Decoder, TimesCountFromTheFileStartUnlessTheVideoStartsLate)
+{
+    struct Case { int64_t leadUs; int64_t firstMin, firstMax; };
+    for (const Case& k : {Case{200000, 150000, 260000}, Case{3 * Unit_Nano, 0, 0}}) {
+        TFixtureVideo c = Clip("mkv", "libx264", 160, 96);
+        c.StartTimeUs = 500000 + k.leadUs;
+        c.Audio = true;
+        c.AudioLeadUs = k.leadUs;
+        c.FrameCount = 25;
+        c.BFrames = 2;
+        QString err;
+        ASSERT_TRUE(WriteFixtureVideo(c, &err)) << err.toStdString();
+        TFFDecoder dec;
+        ASSERT_TRUE(dec.LoadFile(c.Path)) << dec.LastError().toStdString();
+        const std::vector<Decoded> frames = DecodeAll(dec);
+        ASSERT_EQ(int(frames.size()), c.FrameCount) << "lead " << k.leadUs;
+        EXPECT_GE(frames.front().pts, k.firstMin) << "lead " << k.leadUs;
+        EXPECT_LE(frames.front().pts, k.firstMax) << "lead " << k.leadUs;
+        // The container's first video time is what was subtracted plus the first frame's time.
+        EXPECT_NEAR(double(dec.GetFileStreamInfo().TimeOffset + frames.front().pts), double(c.StartTimeUs), 30000.0);
+        EXPECT_GT(dec.GetFileStreamInfo().Duration, frames.back().pts);
+        EXPECT_LE(dec.GetFileStreamInfo().Duration, frames.back().pts + 2 * 40000 + 50000);
+        ASSERT_TRUE(LocateVideoPTS(&dec, 0));
+        EXPECT_EQ(IndexNow(dec), 0);
+        ASSERT_TRUE(LocateVideoPTS(&dec, frames[10].pts));
+        EXPECT_EQ(IndexNow(dec), 10);
+    }
+}
+
 TEST(Decoder, RotationTagGivesUprightPicture)
 {
     for (int rotation : {90, 180, 270}) {

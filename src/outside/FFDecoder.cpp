@@ -33,6 +33,9 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 
 constexpr AVRational MicroBase{1, int(Unit_Nano)};
+// The longest wait before the first video frame still counted as the usual
+// audio/video skew rather than a delayed video start.
+constexpr int64_t MaxVideoLeadUs = 1000000;
 
 QString AvErr(int err)
 {
@@ -104,6 +107,58 @@ AVRational SnapRate(double fps)
 }
 
 }  // namespace
+
+// Where the file's streams really end, from the packets of its last stretch,
+// read through a second demuxer so the main one stays at the start. Header
+// durations are not always end minus start: the Matroska demuxer, for one,
+// reports the end time as the duration, and a truncated file still claims its
+// full length. Microseconds on the container's clock; false when unknown.
+struct TStreamEnds { int64_t fileEndUs = AV_NOPTS_VALUE, videoEndUs = AV_NOPTS_VALUE; };
+
+static bool ScanStreamEnds(const QByteArray& path, const AVInputFormat* ifmt, const AVFormatContext* main, int vindex,
+                    TStreamEnds& out)
+{
+    // Formats whose streams only appear while reading have their end read by
+    // libavformat itself; the stream numbers of a second demuxer could differ.
+    if (main->ctx_flags & AVFMTCTX_NOHEADER)
+        return false;
+    if (!main->pb || !(main->pb->seekable & AVIO_SEEKABLE_NORMAL))
+        return false;
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.constData(), ifmt, nullptr) < 0)
+        return false;
+    InputPtr fmt(raw);
+    if (fmt->nb_streams != main->nb_streams || fmt->streams[vindex]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)
+        return false;
+    const AVStream* vst = fmt->streams[vindex];
+    const int64_t headerEnd = main->duration != AV_NOPTS_VALUE && main->duration > 0
+        ? (main->start_time != AV_NOPTS_VALUE ? main->start_time : 0) + main->duration
+        : INT64_MAX / 2;
+    const int64_t target = av_rescale_q(headerEnd, AVRational{1, AV_TIME_BASE}, vst->time_base);
+    if (avformat_seek_file(fmt.get(), vindex, INT64_MIN, target, target, 0) < 0)
+        return false;
+    PacketPtr pkt(av_packet_alloc());
+    constexpr int MaxPackets = 20000;  // a long GOP with its audio; beyond that the header stands
+    int64_t fileEnd = AV_NOPTS_VALUE, videoEnd = AV_NOPTS_VALUE;
+    int n = 0;
+    int ret = 0;
+    for (; n < MaxPackets && (ret = av_read_frame(fmt.get(), pkt.get())) >= 0; ++n) {
+        const AVStream* st = fmt->streams[pkt->stream_index];
+        if (pkt->pts != AV_NOPTS_VALUE) {
+            const int64_t end = av_rescale_q(pkt->pts + std::max<int64_t>(pkt->duration, 0), st->time_base,
+                                             AVRational{1, AV_TIME_BASE});
+            fileEnd = fileEnd == AV_NOPTS_VALUE ? end : std::max(fileEnd, end);
+            if (pkt->stream_index == vindex)
+                videoEnd = videoEnd == AV_NOPTS_VALUE ? end : std::max(videoEnd, end);
+        }
+        av_packet_unref(pkt.get());
+    }
+    if (n >= MaxPackets || videoEnd == AV_NOPTS_VALUE)
+        return false;
+    out.fileEndUs = fileEnd;
+    out.videoEndUs = videoEnd;
+    return true;
+}
 
 struct TFFDecoder::Impl {
     TFFDecoder* owner = nullptr;
@@ -532,11 +587,18 @@ bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName)
         if (int(i) != vi)
             m.fmt->streams[i]->discard = AVDISCARD_ALL;
 
-    // Times count from the first video frame, whatever the container starts at.
-    if (m.vst->start_time != AV_NOPTS_VALUE)
-        m.startTs = m.vst->start_time;
-    else
-        m.startTs = av_rescale_q(fileStart, AVRational{1, AV_TIME_BASE}, m.vst->time_base);
+    // Times count from the start of the file, as players and the command line
+    // count them, so the usual small skew between audio and video (a few
+    // milliseconds to some hundreds) leaves the video's times as they play. A
+    // video that starts much later than the container counts from its own
+    // first frame instead, so the clip does not open on a long still.
+    const int64_t fileStartTs = av_rescale_q(fileStart, AVRational{1, AV_TIME_BASE}, m.vst->time_base);
+    m.startTs = fileStartTs;
+    if (m.vst->start_time != AV_NOPTS_VALUE) {
+        const int64_t lead = av_rescale_q(m.vst->start_time - fileStartTs, m.vst->time_base, MicroBase);
+        if (lead < 0 || lead > MaxVideoLeadUs)
+            m.startTs = m.vst->start_time;
+    }
     m.timeOffsetUs = av_rescale_q(m.startTs, m.vst->time_base, MicroBase);
     m.file.TimeOffset = m.timeOffsetUs;
 
@@ -572,9 +634,15 @@ bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName)
     v.ColorMatrix = MatrixName(MatrixOf(par->color_space, par->height));
     v.FrameCount = m.vst->nb_frames;
 
-    const int64_t fileEnd = m.fmt->duration != AV_NOPTS_VALUE ? fileStart + m.fmt->duration : AV_NOPTS_VALUE;
+    int64_t fileEnd = m.fmt->duration != AV_NOPTS_VALUE ? fileStart + m.fmt->duration : AV_NOPTS_VALUE;
+    TStreamEnds ends;
+    const bool scanned = ScanStreamEnds(QFile::encodeName(fileName), ifmt, m.fmt.get(), vi, ends);
+    if (scanned)
+        fileEnd = ends.fileEndUs;
     m.file.Duration = fileEnd != AV_NOPTS_VALUE ? std::max<int64_t>(0, fileEnd - m.timeOffsetUs) : 0;
-    if (m.vst->duration != AV_NOPTS_VALUE && m.vst->duration > 0)
+    if (scanned)
+        v.Duration = std::max<int64_t>(0, ends.videoEndUs - m.timeOffsetUs);
+    else if (m.vst->duration != AV_NOPTS_VALUE && m.vst->duration > 0)
         v.Duration = av_rescale_q(m.vst->duration, m.vst->time_base, MicroBase);
     else
         v.Duration = m.file.Duration;
