@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>
@@ -117,6 +118,18 @@ std::vector<ClipCase> Cases()
         TFixtureVideo c = Clip("avi", "mpeg4", 160, 96);
         c.BFrames = 1;
         add("mpeg4", c);
+    }
+    {
+        TFixtureVideo c = Clip("avi", "libx264", 160, 96);
+        c.BFrames = 2;
+        c.GopLength = 12;
+        add("h264_avi_bframes", c);
+    }
+    {
+        TFixtureVideo c = Clip("avi", "mpeg4", 160, 96);
+        c.BFrames = 2;
+        c.GopLength = 12;
+        add("mpeg4_avi_2b", c);
     }
     {
         TFixtureVideo c = Clip("webm", "libvpx", 160, 96);

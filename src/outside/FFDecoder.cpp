@@ -168,6 +168,7 @@ struct TFFDecoder::Impl {
     int vindex = -1;
     int64_t startTs = 0;          // stream time base
     int64_t timeOffsetUs = 0;
+    int64_t reorderTicks = 0;     // how far frame times run behind, for files without presentation times
     TVideoStreamInfo video;
     TFileStreamInfo file;
 
@@ -291,6 +292,48 @@ struct TFFDecoder::Impl {
         video.FrameRateDen = rate.num ? rate.den : 0;
     }
 
+    // Containers that store decoding times only (AVI) leave the decoder to
+    // time each frame by the packet that pushed it out, which with B-frames
+    // is a few packets later than the frame's own: every picture would run
+    // that many frame periods late. The delay is measured once, on a decoder
+    // of the same set-up fed with the first packets.
+    void MeasureReorderDelay()
+    {
+        reorderTicks = 0;
+        if (probed.empty())
+            return;
+        for (const PacketPtr& p : probed)
+            if (p->pts != AV_NOPTS_VALUE)
+                return;
+        const int64_t firstDts = probed.front()->dts;
+        if (firstDts == AV_NOPTS_VALUE)
+            return;
+        CodecCtxPtr probe(avcodec_alloc_context3(dec->codec));
+        if (!probe || avcodec_parameters_to_context(probe.get(), vst->codecpar) < 0)
+            return;
+        probe->pkt_timebase = vst->time_base;
+        probe->thread_count = dec->thread_count;
+        if (avcodec_open2(probe.get(), dec->codec, nullptr) < 0)
+            return;
+        FramePtr f(av_frame_alloc());
+        auto firstFrame = [&]() -> bool {
+            return avcodec_receive_frame(probe.get(), f.get()) == 0;
+        };
+        bool got = false;
+        for (const PacketPtr& p : probed) {
+            if (avcodec_send_packet(probe.get(), p.get()) < 0)
+                return;
+            if ((got = firstFrame()))
+                break;
+        }
+        if (!got) {
+            avcodec_send_packet(probe.get(), nullptr);
+            got = firstFrame();
+        }
+        if (got && f->best_effort_timestamp != AV_NOPTS_VALUE && f->best_effort_timestamp > firstDts)
+            reorderTicks = f->best_effort_timestamp - firstDts;
+    }
+
     void SendFlush()
     {
         if (!flushing) {
@@ -369,7 +412,8 @@ struct TFFDecoder::Impl {
 
     int64_t TimeOf(const AVFrame* f)
     {
-        int64_t us = ToUs(f->best_effort_timestamp);
+        int64_t us = f->best_effort_timestamp == AV_NOPTS_VALUE ? AV_NOPTS_VALUE
+                                                                 : ToUs(f->best_effort_timestamp - reorderTicks);
         if (us == AV_NOPTS_VALUE)
             us = ToUs(f->pts);
         if (us == AV_NOPTS_VALUE)
@@ -650,6 +694,7 @@ bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName)
         m.file.Duration = v.Duration;
 
     m.MeasureFrameRate();
+    m.MeasureReorderDelay();
     return true;
 }
 
