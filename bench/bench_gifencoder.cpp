@@ -56,6 +56,11 @@ int main(int argc, char** argv)
         else if (k == "--dither") opt.Dither = v.toFloat();
         else if (k == "--tolerance") opt.Tolerance = v.toInt();
         else if (k == "--threads") opt.Threads = v.toInt();
+        else if (k == "--reuse") opt.ReuseRatio = v.toFloat();
+        else if (k == "--noise-floor") opt.NoiseFloor = v.toFloat();
+        else if (k == "--tol-noise") opt.TolerancePerNoise = v.toFloat();
+        else if (k == "--slack-noise") opt.SlackPerNoise = v.toFloat();
+        else if (k == "--reuse-slack") opt.ReuseSlack = v.toFloat();
         else if (k == "--colours") opt.MaxColours = v.toInt();
         else if (k == "--slack") opt.KeepSlack = v.toInt();
         else if (k == "--slack-mse") opt.KeepSlackPerMse = v.toFloat();

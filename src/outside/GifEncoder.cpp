@@ -28,6 +28,8 @@ struct TJob {
     bool Done = false;             // quantised
     TGifFrame Frame;
     double Mse = 0;                // of the palette, per channel
+    float SlackPerMse = 0;         // for this frame, after the noise adjustment
+    bool MayReuse = false;         // grainy footage: the previous palette may do
 };
 } // namespace
 
@@ -42,6 +44,9 @@ struct TGifEncoder::TImpl {
     // Serial state of the producer side.
     std::vector<uint32_t> Shown;   // per pixel: the original colour it was last drawn from
     std::vector<uint32_t> Current;
+    std::vector<uint32_t> Previous; // the source frame before Current
+    std::deque<double> NoiseHistory;
+    double Noise = 0;               // smoothed grain estimate of the recent frames
     bool HaveFirst = false;
     int NextIndex = 0;
 
@@ -181,6 +186,44 @@ bool TGifEncoder::AddFrameRGB(const uint8_t* rgb, int stride, int delayCs)
     return d.Submit(delayCs);
 }
 
+// The grain of the source: how much the change from one source frame to the
+// next differs between neighbouring pixels in the flattest quarter of the
+// picture (median, in levels of the green channel, interpolated). Motion
+// changes flat areas little and smoothly, a fade or a light change shifts
+// them all alike; what is left is sensor or film grain: about 0 on clean
+// footage, 2 and more on noisy camera footage.
+static double FrameNoise(const std::vector<uint32_t>& cur, const std::vector<uint32_t>& prev, int w, int h)
+{
+    if (w < 5 || h < 3 || prev.size() != cur.size()) return 0;
+    auto g = [](uint32_t v) { return int(v >> 8 & 0xFF); };
+    std::vector<std::pair<uint16_t, uint16_t>> samples;  // spatial gradient, grain
+    samples.reserve(size_t(w / 2) * size_t(h / 2));
+    for (int y = 1; y < h - 1; y += 2) {
+        const uint32_t* c = cur.data() + size_t(y) * w;
+        const uint32_t* p = prev.data() + size_t(y) * w;
+        for (int x = 2; x < w - 2; x += 2) {
+            const int grad = std::abs(g(c[x + 1]) - g(c[x - 1])) + std::abs(g(c[x + w]) - g(c[x - w]));
+            const int d0 = g(c[x]) - g(p[x]), dl = g(c[x - 1]) - g(p[x - 1]), dr = g(c[x + 1]) - g(p[x + 1]);
+            samples.push_back({uint16_t(grad), uint16_t(std::abs(2 * d0 - dl - dr))});
+        }
+    }
+    if (samples.size() < 16) return 0;
+    const size_t q = samples.size() / 4;
+    std::nth_element(samples.begin(), samples.begin() + q, samples.end(),
+                     [](auto a, auto b) { return a.first < b.first; });
+    uint32_t hist[1024] = {};
+    for (size_t i = 0; i < q; ++i) hist[std::min<int>(samples[i].second, 1023)]++;
+    // Median with linear interpolation inside its bin, so 1.5 and 2.4 differ;
+    // halved, so the figure reads about as the per-pixel change.
+    const double half = double(q) / 2;
+    double below = 0;
+    for (int v = 0; v < 1024; ++v) {
+        if (below + hist[v] >= half) return (v + (hist[v] ? (half - below) / hist[v] : 0) - 0.5) / 2;
+        below += hist[v];
+    }
+    return 511;
+}
+
 // Decides which pixels change against what is shown, crops them and queues
 // the rectangle. A pixel stays transparent while its original colour is within
 // the tolerance of the original it was last drawn from, so the shown picture
@@ -188,7 +231,20 @@ bool TGifEncoder::AddFrameRGB(const uint8_t* rgb, int stride, int delayCs)
 bool TGifEncoder::TImpl::Submit(int delayCs)
 {
     const int w = Options.Width, h = Options.Height;
-    const int tol = std::max(0, Options.Tolerance);
+    // Grain that changes every frame is not worth drawing: the tolerance and
+    // the keep-shown slack grow with it. A scene cut reads as one noisy frame,
+    // so the estimate is the median of the last few.
+    if (HaveFirst && (Options.TolerancePerNoise > 0 || Options.SlackPerNoise > 0)) {
+        NoiseHistory.push_back(std::max(0.0, FrameNoise(Current, Previous, w, h)));
+        if (NoiseHistory.size() > 5) NoiseHistory.pop_front();
+        std::vector<double> sorted(NoiseHistory.begin(), NoiseHistory.end());
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        Noise = sorted[sorted.size() / 2];
+    }
+    Previous = Current;
+    const double grain = std::max(0.0, Noise - Options.NoiseFloor);
+    const int tol = std::max(0, Options.Tolerance) + int(std::lround(Options.TolerancePerNoise * grain));
+    const float slackPerMse = Options.KeepSlackPerMse * float(1.0 + Options.SlackPerNoise * grain);
     delayCs = std::clamp(delayCs, kMinDelayCs, kMaxDelayCs);
     int x0 = w, y0 = h, x1 = -1, y1 = -1;
     if (!HaveFirst) {
@@ -227,6 +283,8 @@ bool TGifEncoder::TImpl::Submit(int delayCs)
     auto job = std::make_shared<TJob>();
     job->Left = x0, job->Top = y0, job->Width = x1 - x0 + 1, job->Height = y1 - y0 + 1;
     job->DelayCs = delayCs;
+    job->SlackPerMse = slackPerMse;
+    job->MayReuse = grain > 0;
     job->Rgba.resize(size_t(job->Width) * job->Height * 4);
     uint32_t* out = reinterpret_cast<uint32_t*>(job->Rgba.data());
     for (int y = y0; y <= y1; ++y) {
@@ -271,6 +329,8 @@ void TGifEncoder::TImpl::WorkerLoop()
     qo.Speed = Options.Speed;
     qo.Dither = Options.Dither;
     qo.MaxColours = Options.MaxColours;
+    qo.ReuseRatio = Options.ReuseRatio;
+    qo.ReuseSlack = Options.ReuseSlack;
     TGifQuantizer quantizer(qo, &Stop);
     for (;;) {
         std::shared_ptr<TJob> job;
@@ -288,7 +348,8 @@ void TGifEncoder::TImpl::WorkerLoop()
         }
         TGifFrame& f = job->Frame;
         f.Left = job->Left, f.Top = job->Top, f.Width = job->Width, f.Height = job->Height;
-        if (!quantizer.Run(job->Rgba.data(), job->Width, job->Height, job->Index > 0, f.Palette, f.Transparent, f.Pixels)) {
+        if (!quantizer.Run(job->Rgba.data(), job->Width, job->Height, job->Index > 0, job->MayReuse, f.Palette,
+                           f.Transparent, f.Pixels)) {
             if (!Stop)
                 SetError(QStringLiteral("cannot write %1: frame %2: %3")
                              .arg(Path).arg(job->Index + 1).arg(quantizer.LastError()));
@@ -374,7 +435,7 @@ static void Refine(TJob& job, std::vector<uint32_t>& displayed, int width, int s
 bool TGifEncoder::TImpl::WriteJob(TJob& job)
 {
     if (Displayed.empty()) Displayed.assign(size_t(Options.Width) * Options.Height, 0);
-    const int slack = Options.KeepSlack + int(Options.KeepSlackPerMse * job.Mse);
+    const int slack = Options.KeepSlack + int(job.SlackPerMse * job.Mse);
     Refine(job, Displayed, Options.Width, job.Index > 0 ? slack : -1);
     std::vector<uint8_t>().swap(job.Rgba);
     int64_t delay = job.DelayCs;

@@ -32,6 +32,18 @@ struct TGifEncoderOptions {
     // Added to KeepSlack per unit of the frame's quantisation error, so noisy
     // footage (where the palette is coarse anyway) saves more.
     float KeepSlackPerMse = 8.0f;
+    // On grainy footage (see NoiseFloor) a worker remaps with its previous
+    // palette instead of searching a new one while that costs at most
+    // ReuseRatio x (+ ReuseSlack) the error the palette had on its own frame;
+    // 0 searches every frame. On clean footage it would cost visible quality.
+    float ReuseRatio = 1.3f;
+    float ReuseSlack = 0.0f;
+    // Noisy footage: per unit of measured grain above NoiseFloor (the median
+    // frame-to-frame change of flat areas, in levels), the tolerance grows by
+    // TolerancePerNoise and the keep-shown slack by SlackPerNoise x itself.
+    float NoiseFloor = 0.5f;
+    float TolerancePerNoise = 1.33f;
+    float SlackPerNoise = 0.9f;
 };
 
 class TGifEncoder {

@@ -1,6 +1,7 @@
 #include "outside/GifQuantizer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <libimagequant.h>
 #include <memory>
 
@@ -27,14 +28,16 @@ TGifQuantizer::~TGifQuantizer()
     if (FAttr) liq_attr_destroy(FAttr);
 }
 
+void TGifQuantizer::TResultFree::operator()(liq_result* r) const { liq_result_destroy(r); }
+
 int TGifQuantizer::Progress(float, void* user)
 {
     auto* self = static_cast<TGifQuantizer*>(user);
     return self->FStop && self->FStop->load(std::memory_order_relaxed) ? 0 : 1;
 }
 
-bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTransparent, std::vector<uint8_t>& palette,
-                        int& transparent, std::vector<uint8_t>& pixels)
+bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTransparent, bool mayReuse,
+                        std::vector<uint8_t>& palette, int& transparent, std::vector<uint8_t>& pixels)
 {
     FError.clear();
     if (!FAttr) {
@@ -45,6 +48,24 @@ bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTra
     if (!image) {
         FError = QStringLiteral("cannot prepare the picture");
         return false;
+    }
+    pixels.resize(size_t(width) * size_t(height));
+    // Neighbouring frames of a clip mostly share their colours: remapping with
+    // the last palette skips the search when it fits this picture about as
+    // well as it fitted its own.
+    if (mayReuse && FOptions.ReuseRatio > 0 && FPrev && (FPrevTransparent || !withTransparent)) {
+        liq_result_set_progress_callback(FPrev.get(), &TGifQuantizer::Progress, this);
+        if (liq_write_remapped_image(FPrev.get(), image.get(), pixels.data(), pixels.size()) == LIQ_OK) {
+            ReadPalette(FPrev.get(), withTransparent, palette, transparent);
+            const double err = RemapError(rgba, pixels, palette);
+            if (err <= FPrevRemapMse * FOptions.ReuseRatio + FOptions.ReuseSlack) {
+                ++FReused;
+                FMse = FPrevMse;
+                return true;
+            }
+        }
+        if (FStop && FStop->load(std::memory_order_relaxed))
+            return false;
     }
     // Room for a transparent entry of our own when the picture has none.
     liq_set_max_colors(FAttr, std::clamp(FOptions.MaxColours, 2, 256) - (withTransparent ? 1 : 0));
@@ -57,14 +78,44 @@ bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTra
     }
     liq_set_dithering_level(result.get(), std::clamp(FOptions.Dither, 0.0f, 1.0f));
     liq_result_set_progress_callback(result.get(), &TGifQuantizer::Progress, this);
-    pixels.resize(size_t(width) * size_t(height));
     const liq_error re = liq_write_remapped_image(result.get(), image.get(), pixels.data(), pixels.size());
     if (re != LIQ_OK) {
         if (re != LIQ_ABORTED) FError = QStringLiteral("remapping failed (%1)").arg(int(re));
         return false;
     }
     FMse = std::max(0.0, liq_get_quantization_error(result.get()));
-    const liq_palette* pal = liq_get_palette(result.get());
+    const bool hasTransparent = ReadPalette(result.get(), withTransparent, palette, transparent);
+    if (FOptions.ReuseRatio > 0) {
+        FPrevMse = FMse;
+        FPrevRemapMse = RemapError(rgba, pixels, palette);
+        FPrevTransparent = hasTransparent;
+        FPrev.reset(result.release());
+    }
+    return true;
+}
+
+// Mean squared error per channel of the remapped opaque pixels against the source.
+double TGifQuantizer::RemapError(const uint8_t* rgba, const std::vector<uint8_t>& pixels,
+                                 const std::vector<uint8_t>& palette)
+{
+    uint64_t sum = 0, n = 0;
+    const size_t colours = palette.size() / 3;
+    for (size_t i = 0; i < pixels.size(); ++i, rgba += 4) {
+        if (rgba[3] < 128 || pixels[i] >= colours)
+            continue;
+        const uint8_t* p = palette.data() + size_t(pixels[i]) * 3;
+        const int dr = int(rgba[0]) - p[0], dg = int(rgba[1]) - p[1], db = int(rgba[2]) - p[2];
+        sum += uint64_t(dr * dr + dg * dg + db * db);
+        ++n;
+    }
+    return n ? double(sum) / double(3 * n) : 0.0;
+}
+
+// The palette as RGB triples; true when the library gave it a transparent entry.
+bool TGifQuantizer::ReadPalette(liq_result* result, bool withTransparent, std::vector<uint8_t>& palette,
+                                int& transparent)
+{
+    const liq_palette* pal = liq_get_palette(result);
     transparent = -1;
     palette.resize(size_t(pal->count) * 3);
     for (unsigned i = 0; i < pal->count; ++i) {
@@ -73,9 +124,10 @@ bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTra
         palette[i * 3 + 2] = pal->entries[i].b;
         if (pal->entries[i].a < 128 && transparent < 0) transparent = int(i);
     }
+    const bool own = transparent >= 0;
     if (withTransparent && transparent < 0 && pal->count < 256) {
         transparent = int(pal->count);
         palette.insert(palette.end(), {0, 0, 0});
     }
-    return true;
+    return own;
 }

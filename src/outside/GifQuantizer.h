@@ -5,6 +5,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct liq_attr;
@@ -14,6 +15,11 @@ struct TGifQuantizerOptions {
     int Speed = 6;        // 1..10
     float Dither = 1.0f;  // 0..1
     int MaxColours = 256; // 2..256
+    // The previous palette is used again while remapping with it costs no
+    // more than this factor times the error it had on its own picture
+    // (plus ReuseSlack); 0 searches a new palette for every picture.
+    float ReuseRatio = 0.0f;
+    float ReuseSlack = 0.0f;
 };
 
 class TGifQuantizer {
@@ -26,19 +32,33 @@ public:
 
     // rgba: width * height pixels, 4 bytes each. Fills palette (RGB triples),
     // the transparent index (or -1) and one index per pixel. withTransparent
-    // keeps a transparent entry even when no pixel is transparent.
-    bool Run(const uint8_t* rgba, int width, int height, bool withTransparent, std::vector<uint8_t>& palette,
-             int& transparent, std::vector<uint8_t>& pixels);
+    // keeps a transparent entry even when no pixel is transparent. mayReuse
+    // lets the previous palette serve when it fits (see ReuseRatio).
+    bool Run(const uint8_t* rgba, int width, int height, bool withTransparent, bool mayReuse,
+             std::vector<uint8_t>& palette, int& transparent, std::vector<uint8_t>& pixels);
     const QString& LastError() const { return FError; }
     // Mean squared error per channel of the last palette, as the library reports it.
     double LastMse() const { return FMse; }
 
 private:
     static int Progress(float percent, void* user);
+    static double RemapError(const uint8_t* rgba, const std::vector<uint8_t>& pixels,
+                             const std::vector<uint8_t>& palette);
+    static bool ReadPalette(struct liq_result* result, bool withTransparent, std::vector<uint8_t>& palette,
+                            int& transparent);
 
     TGifQuantizerOptions FOptions;
     const std::atomic<bool>* FStop;
     liq_attr* FAttr = nullptr;
     QString FError;
     double FMse = 0;
+    struct TResultFree { void operator()(struct liq_result* r) const; };
+    std::unique_ptr<struct liq_result, TResultFree> FPrev;  // the palette kept for the next picture
+    double FPrevMse = 0;
+    double FPrevRemapMse = 0;
+    bool FPrevTransparent = false;
+    int FReused = 0;
+
+public:
+    int Reused() const { return FReused; }  // pictures that took the kept palette
 };
