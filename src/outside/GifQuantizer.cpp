@@ -4,9 +4,6 @@
 #include <cstdio>
 #include <libimagequant.h>
 #include <memory>
-#ifdef GANTERLY_HAVE_OPENMP
-#include <omp.h>
-#endif
 
 namespace {
 struct TLiqFree {
@@ -18,11 +15,6 @@ struct TLiqFree {
 TGifQuantizer::TGifQuantizer(const TGifQuantizerOptions& options, const std::atomic<bool>* stop)
     : FOptions(options), FStop(stop)
 {
-#ifdef GANTERLY_HAVE_OPENMP
-    // The encoder already keeps every core busy with one quantiser per
-    // worker; the library's own threads would only spin against them.
-    omp_set_num_threads(1);
-#endif
     FAttr = liq_attr_create();
     if (!FAttr) return;
     liq_set_max_colors(FAttr, std::clamp(FOptions.MaxColours, 2, 256));
