@@ -173,6 +173,10 @@ struct TFFDecoder::Impl {
     TFileStreamInfo file;
 
     std::deque<PacketPtr> probed; // read ahead while measuring the frame rate
+    std::function<bool(int64_t, int64_t)> skipHint;
+    int64_t recentPts[16] = {};   // packet times last read, for the skip hint
+    int recentCount = 0, recentNext = 0;
+    int64_t skipped = 0;
     PacketPtr pkt;
     FramePtr cur, prev, ahead;    // current frame, the one before, one decoded ahead
     int64_t curPts = AV_NOPTS_VALUE, prevPts = AV_NOPTS_VALUE, aheadPts = AV_NOPTS_VALUE;
@@ -334,6 +338,31 @@ struct TFFDecoder::Impl {
             reorderTicks = f->best_effort_timestamp - firstDts;
     }
 
+    // Asks the hint about the packet about to be decoded. Frames decode in
+    // an order where the pictures a frame depends on come first, so the
+    // packets already read often hold a later picture that makes this one
+    // needless; only frames nothing refers to may then be dropped.
+    void ApplySkipHint()
+    {
+        AVDiscard want = AVDISCARD_DEFAULT;
+        if (pkt->pts != AV_NOPTS_VALUE && !(pkt->flags & AV_PKT_FLAG_KEY)) {
+            int64_t later = AV_NOPTS_VALUE;
+            for (int i = 0; i < recentCount; ++i)
+                if (recentPts[i] > pkt->pts && (later == AV_NOPTS_VALUE || recentPts[i] < later))
+                    later = recentPts[i];
+            if (later != AV_NOPTS_VALUE && skipHint(ToUs(pkt->pts), ToUs(later)))
+                want = AVDISCARD_NONREF;
+        }
+        if (pkt->pts != AV_NOPTS_VALUE) {
+            recentPts[recentNext] = pkt->pts;
+            recentNext = (recentNext + 1) % int(std::size(recentPts));
+            recentCount = std::min(recentCount + 1, int(std::size(recentPts)));
+        }
+        if (want == AVDISCARD_NONREF)
+            ++skipped;  // counted as asked; a referenced frame is decoded anyway
+        dec->skip_frame = want;
+    }
+
     void SendFlush()
     {
         if (!flushing) {
@@ -398,6 +427,8 @@ struct TFFDecoder::Impl {
                 SendFlush();
                 continue;
             }
+            if (skipHint)
+                ApplySkipHint();
             ret = avcodec_send_packet(dec.get(), pkt.get());
             if (ret < 0 && ret != AVERROR(EAGAIN)) {
                 if (ret == AVERROR_EOF)
@@ -487,6 +518,7 @@ struct TFFDecoder::Impl {
         if (ret < 0)
             return false;
         avcodec_flush_buffers(dec.get());
+        recentCount = recentNext = 0;  // times from before the seek say nothing about what follows
         probed.clear();
         ResetFrames();
         flushing = false;
@@ -519,6 +551,7 @@ struct TFFDecoder::Impl {
         fmt = std::move(fresh);
         vst = st;
         avcodec_flush_buffers(dec.get());
+        recentCount = recentNext = 0;
         probed.clear();
         ResetFrames();
         flushing = atEnd = damaged = resync = false;
@@ -734,6 +767,16 @@ bool TFFDecoder::Decode(int streamIndex)
 }
 
 bool TFFDecoder::LastDecodeDamaged() const { return d->damaged; }
+
+void TFFDecoder::SetSkipHint(std::function<bool(int64_t, int64_t)> superseded)
+{
+    d->skipHint = std::move(superseded);
+    d->recentCount = d->recentNext = 0;
+    if (!d->skipHint && d->dec)
+        d->dec->skip_frame = AVDISCARD_DEFAULT;
+}
+
+int64_t TFFDecoder::SkippedFrames() const { return d->skipped; }
 
 bool TFFDecoder::CopyToBitmap(QImage& bitmap)
 {

@@ -86,6 +86,13 @@ public:
     // turn it by GetVideoStreamInfo().Rotation); valid until the next
     // Decode, Seek, locate or LoadFile. nullptr without a current frame.
     const AVFrame* CurrentAVFrame() const;
+    // For a caller that will not use every frame (conversion at a lower
+    // frame rate): before a frame is decoded, `superseded(t, later)` is asked
+    // with the frame's time and the earliest later time among the packets
+    // read so far; when it answers true and no other frame refers to this
+    // one, the frame is not decoded at all. Empty: every frame is decoded.
+    void SetSkipHint(std::function<bool(int64_t timeUs, int64_t laterUs)> superseded);
+    int64_t SkippedFrames() const;      // packets left undecoded by the hint
     // True when the last Decode failed because of damage rather than the end.
     bool LastDecodeDamaged() const;
 

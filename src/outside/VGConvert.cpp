@@ -416,6 +416,16 @@ QString TVideo2GifThread::Impl::Run(int& written)
     // Containers often do not know the last frame's length, so it lasts at
     // least as long as the longest gap between frames seen.
     int64_t lastPts = AV_NOPTS_VALUE, lastDuration = 0, longestGap = 0;
+    // A frame that a later one replaces in the same output slot is never
+    // shown, so it need not be decoded when nothing refers to it: at half
+    // the source's frame rate that is about a third of the work. Deleted
+    // frames move the slots, so the hint is only used without them.
+    if (!F.OnFrameDeleted) {
+        dec.SetSkipHint([&](int64_t t, int64_t later) {
+            return later < F.EndPTS && picker.Slot(t - F.StartPTS) == picker.Slot(later - F.StartPTS);
+        });
+    }
+    int64_t skippedBefore = dec.SkippedFrames();
     while (more && !Stopped()) {
         const int64_t pts = dec.CurrentPTS();
         if (pts != AV_NOPTS_VALUE) {
@@ -438,8 +448,10 @@ QString TVideo2GifThread::Impl::Run(int& written)
                     lastPts = earlyPts;
                 }
                 if (!handle(pts, dec.CurrentAVFrame())) { stopped = true; break; }
-                if (lastPts != AV_NOPTS_VALUE)
+                // Gaps left by frames skipped on purpose say nothing about the frame length.
+                if (lastPts != AV_NOPTS_VALUE && dec.SkippedFrames() == skippedBefore)
                     longestGap = std::max(longestGap, pts - lastPts);
+                skippedBefore = dec.SkippedFrames();
                 lastPts = pts;
                 lastDuration = dec.CurrentDuration();
             }

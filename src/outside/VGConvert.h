@@ -147,12 +147,14 @@ public:
     bool Finish(int64_t length, const std::function<bool(int64_t k, int64_t candidate)>& emit);
     int64_t Emitted() const { return FNext; }
     int64_t Candidates() const { return FCount; }
+    // The output frame a candidate at compacted time t rounds to; of several
+    // candidates in one slot only the last is ever shown.
+    int64_t Slot(int64_t t) const;
 private:
     int FFPS;
     double FSpeed;
     int64_t FNext = 0;      // next output moment
     int64_t FCount = 0;     // candidates seen
-    int64_t Slot(int64_t t) const;
 };
 
 }  // namespace VGConvertPlan
