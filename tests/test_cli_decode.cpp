@@ -198,7 +198,7 @@ TEST(CliDecode, NonSquarePixelsAndMirroredClips)
 
     TFixtureVideo m = c;
     m.Path = dir + "front.mp4";
-    m.Width = 96;         // stored 120 x 72 after the turn back
+    m.Width = 96;         // stored 120 x 96, turned back
     m.Height = 160;
     m.Rotation = 90;
     m.Mirror = true;

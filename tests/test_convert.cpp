@@ -577,7 +577,7 @@ TEST_F(ConvertTest, VideoAspectAndMirrorAreAppliedFirst)
 {
     TFixtureVideo c;
     c.Path = Dir() + QStringLiteral("front.mp4");
-    c.Width = 96;            // stored 120 x 72
+    c.Width = 96;            // stored 120 x 96
     c.Height = 160;
     c.Rotation = 90;
     c.Mirror = true;

@@ -342,6 +342,7 @@ TEST(Decoder, PicturesAreWhatAPlayerShows)
     const Case cases[] = {
         {"sar 4:3 mp4", "mp4", 160, 96, 0, false, 4, 3, {160, 96}},
         {"sar 8:9 mkv", "mkv", 160, 96, 0, false, 8, 9, {160, 96}},
+        {"sar 4:3 ts, in the bitstream only", "ts", 160, 96, 0, false, 4, 3, {160, 96}},
         {"sar 32:27 rounded mp4", "mp4", 853, 120, 0, false, 32, 27, {854, 120}},  // stored 720 wide
         {"mirror", "mp4", 160, 96, 0, true, 1, 1, {160, 96}},
         {"mirror rot90", "mp4", 160, 96, 90, true, 1, 1, {160, 96}},
@@ -395,6 +396,26 @@ TEST(Decoder, PicturesAreWhatAPlayerShows)
         ASSERT_NE(raw, nullptr);
         EXPECT_EQ(QSize(raw->width, raw->height), stored);
     }
+}
+
+// A pixel shape no camera makes is a broken tag: the picture stays as stored.
+TEST(Decoder, ImplausiblePixelShapeIsIgnored)
+{
+    TFixtureVideo c = Clip("mp4", "libx264", 160, 96);  // stored 16 x 96
+    c.SampleAspectNum = 10;
+    c.SampleAspectDen = 1;
+    c.FrameCount = 3;
+    ASSERT_TRUE(WriteFixtureVideo(c));
+    TFFDecoder dec;
+    ASSERT_TRUE(dec.LoadFile(c.Path));
+    const TVideoStreamInfo info = dec.GetVideoStreamInfo();
+    EXPECT_EQ(info.SampleAspectNum, 1);
+    EXPECT_EQ(info.SampleAspectDen, 1);
+    EXPECT_EQ(QSize(info.Width, info.Height), QSize(16, 96));
+    QImage img;
+    ASSERT_TRUE(dec.Decode(-1));
+    ASSERT_TRUE(dec.CopyToBitmap(img));
+    EXPECT_EQ(img.size(), QSize(16, 96));
 }
 
 TEST(Decoder, BitmapFormatsAndReuse)
