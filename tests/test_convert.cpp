@@ -571,6 +571,33 @@ TEST_F(ConvertTest, VideoRotationIsAppliedFirst)
     EXPECT_LT(MeanDiff(g.Frames[1], ref), 8.0);
 }
 
+// A mirrored front-camera clip with non-square pixels: the crop is cut from
+// the picture the player shows, stretched, turned and mirrored.
+TEST_F(ConvertTest, VideoAspectAndMirrorAreAppliedFirst)
+{
+    TFixtureVideo c;
+    c.Path = Dir() + QStringLiteral("front.mp4");
+    c.Width = 96;            // stored 120 x 96
+    c.Height = 160;
+    c.Rotation = 90;
+    c.Mirror = true;
+    c.SampleAspectNum = 4;
+    c.SampleAspectDen = 3;
+    c.FrameCount = 4;
+    c.Quality = 16;
+    QString err;
+    ASSERT_TRUE(WriteFixtureVideo(c, &err)) << err.toStdString();
+    TVGConvertFlag f = Flag(c, 0, 3, QStringLiteral("front.gif"));
+    f.UseCrop = true;
+    f.CropRect = {8, 16, 88, 136};
+    const TGifFrames g = Convert(f);
+    ASSERT_EQ(g.Frames.size(), 3);
+    ASSERT_EQ(g.Frames[1].size(), QSize(80, 120));
+    const QImage ref = FixtureFramePicture(c, 1).copy(8, 16, 80, 120);
+    EXPECT_LT(MeanDiff(g.Frames[1], ref), 8.0);
+    EXPECT_GT(MeanDiff(g.Frames[1], ref.mirrored(true, false)), 2 * MeanDiff(g.Frames[1], ref));
+}
+
 TEST_F(ConvertTest, CropScaleAndOverlaysAtTheirScaledPlaces)
 {
     const TFixtureVideo& c = Clip(QStringLiteral("large"), 320, 240, 4, 25);

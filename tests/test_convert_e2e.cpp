@@ -629,15 +629,27 @@ TEST(ConvertE2E, ErrorsEndWithOneMessageAndNoGif)
     EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
 }
 
-TEST(ConvertE2E, CropIsInDisplayedPixelsWhateverTheVideosOwnRotation)
+// The video's own geometry (display rotation, mirror, pixel shape) comes
+// before the crop, whose rectangle is in the pixels the player shows.
+TEST(ConvertE2E, CropIsInDisplayedPixelsWhateverTheVideosOwnGeometry)
 {
-    for (int rotation : {0, 90, 180, 270}) {
+    struct Geometry { int rotation; bool mirror; int sarNum, sarDen; };
+    const Geometry cases[] = {{0, false, 1, 1}, {90, false, 1, 1}, {180, false, 1, 1}, {270, false, 1, 1},
+                              {0, true, 1, 1}, {90, true, 1, 1}, {0, false, 4, 3}, {180, true, 8, 9},
+                              {270, true, 4, 3}, {90, false, 3, 2}};
+    for (const Geometry& g : cases) {
+        const std::string what = "rotation " + std::to_string(g.rotation) + (g.mirror ? " mirrored" : "") + " sar "
+            + std::to_string(g.sarNum) + ":" + std::to_string(g.sarDen);
+        const int rotation = g.rotation;
         TClip clip;
         clip.Dir = MakeTempDir("conv-disp");
         clip.Video.Path = clip.Dir + "disp.mp4";
         clip.Video.FrameCount = 2;
         clip.Video.Quality = 15;
         clip.Video.Rotation = rotation;
+        clip.Video.Mirror = g.mirror;
+        clip.Video.SampleAspectNum = g.sarNum;
+        clip.Video.SampleAspectDen = g.sarDen;
         // Upright: grey, red at the top left, green at (100, 60)-(120, 80).
         clip.Video.Painter = [](QImage& pic, int) {
             pic.fill(qRgb(128, 128, 128));
@@ -653,15 +665,17 @@ TEST(ConvertE2E, CropIsInDisplayedPixelsWhateverTheVideosOwnRotation)
         const TRun r = Convert(f);
         ExpectFinished(r);
         const QImage img = ReadWithQt(f.GifFileName).value(0);
-        ASSERT_EQ(img.size(), QSize(120, 100)) << "rotation " << rotation;
+        ASSERT_EQ(img.size(), QSize(120, 100)) << what;
         auto isGreen = [&](int x, int y) { const QRgb p = img.pixel(x, y); return qGreen(p) > 170 && qRed(p) < 90; };
-        EXPECT_TRUE(isGreen(62, 42) && isGreen(77, 57)) << "rotation " << rotation;
-        EXPECT_FALSE(isGreen(57, 50) || isGreen(83, 50) || isGreen(70, 37) || isGreen(70, 63)) << "rotation " << rotation;
+        EXPECT_TRUE(isGreen(62, 42) && isGreen(77, 57)) << what;
+        EXPECT_FALSE(isGreen(57, 50) || isGreen(83, 50) || isGreen(70, 37) || isGreen(70, 63)) << what;
         // Without the crop the red corner stays at the top left.
         f.UseCrop = false;
         f.GifFileName = clip.Dir + "disp-full.gif";
         ExpectFinished(Convert(f));
-        EXPECT_EQ(RedCorner(ReadWithQt(f.GifFileName).value(0)), TL) << "rotation " << rotation;
+        const QImage full = ReadWithQt(f.GifFileName).value(0);
+        EXPECT_EQ(full.size(), QSize(160, 120)) << what;
+        EXPECT_EQ(RedCorner(full), TL) << what;
     }
 }
 

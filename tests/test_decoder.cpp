@@ -9,8 +9,13 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <climits>
 #include <random>
 #include <vector>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
 
 namespace {
 
@@ -135,6 +140,24 @@ std::vector<ClipCase> Cases()
     {
         TFixtureVideo c = Clip("webm", "libvpx", 160, 96);
         add("vp8", c);
+    }
+    {
+        TFixtureVideo c = Clip("mkv", "libx264", 160, 96);  // stored 180 x 96
+        c.SampleAspectNum = 8;
+        c.SampleAspectDen = 9;
+        c.BFrames = 2;
+        c.GopLength = 12;
+        add("h264_mkv_sar_8_9", c);
+    }
+    {
+        TFixtureVideo c = Clip("mp4", "libx264", 160, 96);  // stored 72 x 160, mirrored front camera
+        c.SampleAspectNum = 4;
+        c.SampleAspectDen = 3;
+        c.Rotation = 270;
+        c.Mirror = true;
+        c.BFrames = 2;
+        c.GopLength = 12;
+        add("h264_sar_4_3_rot270_mirror", c);
     }
     {
         TFixtureVideo c = Clip("webm", "libvpx-vp9", 161, 121);  // odd sizes
@@ -274,6 +297,126 @@ TEST(Decoder, RotationTagGivesUprightPicture)
         const AVFrame* raw = dec.CurrentAVFrame();
         ASSERT_NE(raw, nullptr);
     }
+}
+
+double MeanDifference(const QImage& a0, const QImage& b0)
+{
+    const QImage a = a0.convertToFormat(QImage::Format_RGB888), b = b0.convertToFormat(QImage::Format_RGB888);
+    if (a.size() != b.size())
+        return 1e9;
+    int64_t sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uchar* pa = a.constScanLine(y);
+        const uchar* pb = b.constScanLine(y);
+        for (int x = 0; x < a.width() * 3; ++x)
+            sum += std::abs(int(pa[x]) - int(pb[x]));
+    }
+    return double(sum) / (double(a.width()) * a.height() * 3);
+}
+
+// Widths as players show non-square pixels: scaled, then rounded to even.
+TEST(Decoder, DisplayWidthOfNonSquarePixels)
+{
+    EXPECT_EQ(DisplayWidth(720, 32, 27), 854);   // NTSC 16:9 (853.3)
+    EXPECT_EQ(DisplayWidth(720, 8, 9), 640);     // NTSC 4:3
+    EXPECT_EQ(DisplayWidth(720, 16, 15), 768);   // PAL 4:3
+    EXPECT_EQ(DisplayWidth(1440, 4, 3), 1920);   // HDV
+    EXPECT_EQ(DisplayWidth(704, 40, 33), 854);   // 853.3 again, from a reduced shape
+    EXPECT_EQ(DisplayWidth(100, 51, 50), 102);   // exactly odd (101) goes up
+    EXPECT_EQ(DisplayWidth(161, 1, 1), 161) << "square pixels keep odd widths";
+    EXPECT_EQ(DisplayWidth(100, 8, 1), 800);
+    EXPECT_EQ(DisplayWidth(100, 1, 8), 12);      // 12.5 goes up to even
+    EXPECT_EQ(DisplayWidth(3, 1, 8), 2) << "never below two";
+    // Unusable shapes leave the width alone.
+    for (const auto& [num, den] : {std::pair{0, 1}, {1, 0}, {-4, 3}, {4, -3}, {9, 1}, {1, 9}, {INT_MAX, 1}})
+        EXPECT_EQ(DisplayWidth(720, num, den), 720) << num << ":" << den;
+}
+
+// Non-square pixels and mirrored display matrices, alone and with rotation:
+// every picture is what a player shows, and every frame reads back.
+TEST(Decoder, PicturesAreWhatAPlayerShows)
+{
+    struct Case {
+        const char* name; const char* ext; int w, h, rotation; bool mirror; int sarNum, sarDen;
+        QSize shown;    // what the decoder must report and paint
+    };
+    const Case cases[] = {
+        {"sar 4:3 mp4", "mp4", 160, 96, 0, false, 4, 3, {160, 96}},
+        {"sar 8:9 mkv", "mkv", 160, 96, 0, false, 8, 9, {160, 96}},
+        {"sar 4:3 ts, in the bitstream only", "ts", 160, 96, 0, false, 4, 3, {160, 96}},
+        {"sar 32:27 rounded mp4", "mp4", 853, 120, 0, false, 32, 27, {854, 120}},  // stored 720 wide
+        {"mirror", "mp4", 160, 96, 0, true, 1, 1, {160, 96}},
+        {"mirror rot90", "mp4", 160, 96, 90, true, 1, 1, {160, 96}},
+        {"mirror rot180 (upside down)", "mp4", 160, 96, 180, true, 1, 1, {160, 96}},
+        {"sar 4:3 rot90", "mp4", 96, 160, 90, false, 4, 3, {96, 160}},
+        {"sar 8:9 rot270 mirror", "mp4", 160, 96, 270, true, 8, 9, {160, 96}},
+        {"sar 3:2 rot180 mirror", "mp4", 150, 90, 180, true, 3, 2, {150, 90}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        TFixtureVideo c = Clip(k.ext, "libx264", k.w, k.h);
+        c.Rotation = k.rotation;
+        c.Mirror = k.mirror;
+        c.SampleAspectNum = k.sarNum;
+        c.SampleAspectDen = k.sarDen;
+        c.FrameCount = 8;
+        c.Quality = 16;
+        QString err;
+        ASSERT_TRUE(WriteFixtureVideo(c, &err)) << err.toStdString();
+        TFFDecoder dec;
+        ASSERT_TRUE(dec.LoadFile(c.Path)) << dec.LastError().toStdString();
+        const TVideoStreamInfo info = dec.GetVideoStreamInfo();
+        EXPECT_EQ(QSize(info.Width, info.Height), k.shown);
+        EXPECT_EQ(info.Rotation, k.rotation);
+        EXPECT_EQ(info.Mirrored, k.mirror);
+        EXPECT_EQ(double(info.SampleAspectNum) / info.SampleAspectDen, double(k.sarNum) / k.sarDen);
+        const QSize stored = FixtureStoredSize(c);
+        dec.SetBitmapBitsPixel(k.rotation == 90 ? 32 : 24);
+        QImage img;
+        for (int i = 0; i < c.FrameCount; ++i) {
+            ASSERT_TRUE(dec.Decode(-1));
+            const AVFrame* raw = dec.CurrentAVFrame();
+            ASSERT_NE(raw, nullptr);
+            ASSERT_TRUE(dec.CopyToBitmap(img));
+            ASSERT_EQ(img.size(), k.shown) << "frame " << i;
+            EXPECT_EQ(ReadFixtureIndex(img), i) << "frame " << i;
+            const QRgb want = FixtureBackground(i), got = img.pixel(FixtureBackgroundPoint(img.width(), img.height()));
+            EXPECT_NEAR(qRed(got), qRed(want), 24) << "frame " << i;
+            EXPECT_NEAR(qGreen(got), qGreen(want), 24) << "frame " << i;
+            EXPECT_NEAR(qBlue(got), qBlue(want), 24) << "frame " << i;
+            // The whole picture matches the upright one, and is nearer to it
+            // than to its mirror image by half of what tells the two apart.
+            const QImage upright = FixtureFramePicture(c, i).scaled(k.shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            const QImage flipped = upright.mirrored(true, false);
+            const double same = MeanDifference(img, upright), mirrored = MeanDifference(img, flipped);
+            EXPECT_LT(same, 4.0) << "frame " << i;
+            EXPECT_GT(mirrored, same + MeanDifference(upright, flipped) / 2) << "frame " << i;
+        }
+        // The raw frame stays as stored: coded size and pixel shape, not turned.
+        const AVFrame* raw = dec.CurrentAVFrame();
+        ASSERT_NE(raw, nullptr);
+        EXPECT_EQ(QSize(raw->width, raw->height), stored);
+    }
+}
+
+// A pixel shape no camera makes is a broken tag: the picture stays as stored.
+TEST(Decoder, ImplausiblePixelShapeIsIgnored)
+{
+    TFixtureVideo c = Clip("mp4", "libx264", 160, 96);  // stored 16 x 96
+    c.SampleAspectNum = 10;
+    c.SampleAspectDen = 1;
+    c.FrameCount = 3;
+    ASSERT_TRUE(WriteFixtureVideo(c));
+    TFFDecoder dec;
+    ASSERT_TRUE(dec.LoadFile(c.Path));
+    const TVideoStreamInfo info = dec.GetVideoStreamInfo();
+    EXPECT_EQ(info.SampleAspectNum, 1);
+    EXPECT_EQ(info.SampleAspectDen, 1);
+    EXPECT_EQ(QSize(info.Width, info.Height), QSize(16, 96));
+    QImage img;
+    ASSERT_TRUE(dec.Decode(-1));
+    ASSERT_TRUE(dec.CopyToBitmap(img));
+    EXPECT_EQ(img.size(), QSize(16, 96));
 }
 
 TEST(Decoder, BitmapFormatsAndReuse)

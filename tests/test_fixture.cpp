@@ -73,6 +73,30 @@ TEST(Fixture, RejectsImpossibleClips)
     c.PixelFormat = "yuv420p";
     c.Rotation = 45;
     EXPECT_FALSE(WriteFixtureVideo(c, &err));
+    c.Rotation = 0;
+    c.SampleAspectDen = 0;
+    EXPECT_FALSE(WriteFixtureVideo(c, &err));
+    EXPECT_TRUE(err.contains("aspect")) << err.toStdString();
+    EXPECT_TRUE(FixtureStoredSize(c).isEmpty());
+}
+
+// The stored picture is the displayed one turned back, then squeezed.
+TEST(Fixture, StoredSizeUndoesRotationThenPixelShape)
+{
+    TFixtureVideo c;
+    c.Width = 160;
+    c.Height = 96;
+    EXPECT_EQ(FixtureStoredSize(c), QSize(160, 96));
+    c.SampleAspectNum = 4;
+    c.SampleAspectDen = 3;
+    EXPECT_EQ(FixtureStoredSize(c), QSize(120, 96));
+    c.Rotation = 270;
+    EXPECT_EQ(FixtureStoredSize(c), QSize(72, 160));
+    c.Rotation = 0;
+    c.Width = 853;
+    c.SampleAspectNum = 32;
+    c.SampleAspectDen = 27;
+    EXPECT_EQ(FixtureStoredSize(c), QSize(720, 96)) << "rounded to the nearest column";
 }
 
 // FFmpeg's command line turns the rotated clip upright and reads the index we drew.
@@ -95,6 +119,36 @@ TEST(Fixture, CommandLineSeesTheRotatedClipUpright)
         const QImage img(png);
         EXPECT_EQ(img.size(), QSize(c.Width, c.Height)) << rotation;
         EXPECT_EQ(ReadFixtureIndex(img), 7) << rotation;
+    }
+}
+
+// Both containers keep the pixel shape, and FFmpeg's command line, told to
+// stretch by it, sees the index we drew.
+TEST(Fixture, CommandLineSeesThePixelShape)
+{
+    const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg"), ffprobe = QStandardPaths::findExecutable("ffprobe");
+    if (ffmpeg.isEmpty() || ffprobe.isEmpty())
+        GTEST_SKIP() << "ffmpeg command line missing";
+    const QString dir = MakeTempDir("fixsar");
+    for (const char* ext : {"mp4", "mkv"}) {
+        TFixtureVideo c;
+        c.Path = dir + "sar." + ext;
+        c.SampleAspectNum = 8;
+        c.SampleAspectDen = 9;
+        c.FrameCount = 12;
+        ASSERT_TRUE(WriteFixtureVideo(c));
+        QProcess probe;
+        probe.start(ffprobe, {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                              "stream=width,height,sample_aspect_ratio", "-of", "csv=p=0", c.Path});
+        ASSERT_TRUE(probe.waitForFinished(60000));
+        EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(), "180,120,8:9") << ext;
+        const QString png = dir + "sar-" + ext + ".png";
+        QProcess p;
+        p.start(ffmpeg, {"-v", "error", "-y", "-i", c.Path, "-vf", "select=eq(n\\,7),scale=iw*sar:ih", "-frames:v", "1", png});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QImage img(png);
+        EXPECT_EQ(img.size(), QSize(c.Width, c.Height)) << ext;
+        EXPECT_EQ(ReadFixtureIndex(img), 7) << ext;
     }
 }
 

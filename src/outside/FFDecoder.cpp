@@ -2,10 +2,13 @@
 // conversion with swscale, seeking and exact-frame location.
 #include "outside/FFDecoder.h"
 
+#include "outside/Zelfunction.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -15,7 +18,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/display.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -106,7 +108,46 @@ AVRational SnapRate(double fps)
     return av_d2q(fps, 100000);
 }
 
+// Pixel shapes beyond these are taken for broken tags rather than video.
+constexpr int MaxAspectStretch = 8;
+
+bool PlausibleAspect(AVRational r)
+{
+    return r.num > 0 && r.den > 0 && int64_t(r.num) * MaxAspectStretch >= r.den
+        && int64_t(r.den) * MaxAspectStretch >= r.num;
+}
+
+// How a display matrix places the stored picture: a clockwise turn by a
+// multiple of 90 degrees, then a left-right mirror when it reverses
+// orientation (front cameras). The matrix maps a stored pixel (p, q), y
+// downwards, to p' = a p + c q, q' = b p + d q; undoing the mirror (negating
+// p') leaves a rotation whose first column (the image of the x axis) gives
+// the angle. Angles between the quarter turns go to the nearest one.
+struct TOrientation { int rotation = 0; bool mirror = false; };
+
+TOrientation OrientationOf(const int32_t* m)
+{
+    const double a = m[0] / 65536.0, b = m[1] / 65536.0, c = m[3] / 65536.0, d = m[4] / 65536.0;
+    const double det = a * d - b * c;
+    TOrientation o;
+    if (!(std::fabs(det) > 1e-9))
+        return o;  // singular: says nothing about the picture
+    o.mirror = det < 0;
+    const double angle = std::atan2(b, o.mirror ? -a : a) * 180.0 / M_PI;
+    o.rotation = ((int(std::lround(angle / 90.0)) * 90) % 360 + 360) % 360;
+    return o;
+}
+
 }  // namespace
+
+int DisplayWidth(int width, int num, int den)
+{
+    if (width <= 0 || num == den || !PlausibleAspect(AVRational{num, den}))
+        return width;
+    // Nearest even width: round(width * num / den / 2) * 2, halves up.
+    const int64_t half = av_rescale_rnd(width, num, int64_t(den) * 2, AV_ROUND_NEAR_INF);
+    return int(std::max<int64_t>(1, half) * 2);
+}
 
 // Where the file's streams really end, from the packets of its last stretch,
 // read through a second demuxer so the main one stays at the start. Header
@@ -193,7 +234,8 @@ struct TFFDecoder::Impl {
 
     SwsContext* sws = nullptr;
     int swsMatrix = -1, swsFull = -1;
-    QImage rgb;                   // coded-orientation picture for rotated video
+    int swsW = -1, swsH = -1, swsOutW = -1, swsFmt = -1, swsDst = -1;  // what sws was made for
+    QImage rgb;                   // coded-orientation picture for turned or mirrored video
     std::vector<uint8_t> rgbBuf;  // swscale's output
 
     ~Impl() { sws_freeContext(sws); }
@@ -560,12 +602,16 @@ struct TFFDecoder::Impl {
         return true;
     }
 
-    void Rotate(const QImage& src, QImage& dst, int rotation)
+    // Turns src clockwise by rotation, then mirrors it left to right.
+    static bool Orient(const QImage& src, QImage& dst, int rotation, bool mirror)
     {
         const int w = src.width(), h = src.height();
-        const int dw = rotation == 180 ? w : h, dh = rotation == 180 ? h : w;
+        const bool sideways = rotation == 90 || rotation == 270;
+        const int dw = sideways ? h : w, dh = sideways ? w : h;
         if (dst.width() != dw || dst.height() != dh || dst.format() != src.format())
             dst = QImage(dw, dh, src.format());
+        if (dst.isNull())
+            return false;
         const int bpp = src.depth() / 8;
         for (int y = 0; y < h; ++y) {
             const uchar* s = src.constScanLine(y);
@@ -573,10 +619,14 @@ struct TFFDecoder::Impl {
                 int dx, dy;
                 if (rotation == 90) { dx = h - 1 - y; dy = x; }
                 else if (rotation == 180) { dx = w - 1 - x; dy = h - 1 - y; }
-                else { dx = y; dy = w - 1 - x; }
+                else if (rotation == 270) { dx = y; dy = w - 1 - x; }
+                else { dx = x; dy = y; }
+                if (mirror)
+                    dx = dw - 1 - dx;
                 std::memcpy(dst.scanLine(dy) + dx * bpp, s + x * bpp, size_t(bpp));
             }
         }
+        return true;
     }
 };
 
@@ -692,16 +742,38 @@ bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName)
 
     TVideoStreamInfo& v = m.video;
     const AVCodecParameters* par = m.vst->codecpar;
-    int rotation = 0;
-    if (const uint8_t* sd = av_stream_get_side_data(m.vst, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
-        const double angle = av_display_rotation_get(reinterpret_cast<const int32_t*>(sd));
-        if (!std::isnan(angle))
-            rotation = ((int(std::lround(-angle / 90.0)) * 90) % 360 + 360) % 360;
+    size_t matrixSize = 0;
+    if (const uint8_t* sd = av_stream_get_side_data(m.vst, AV_PKT_DATA_DISPLAYMATRIX, &matrixSize);
+        sd && matrixSize >= 9 * sizeof(int32_t)) {
+        int32_t matrix[9];
+        std::memcpy(matrix, sd, sizeof matrix);
+        const TOrientation o = OrientationOf(matrix);
+        v.Rotation = o.rotation;
+        v.Mirrored = o.mirror;
     }
-    v.Rotation = rotation;
-    const bool swap = rotation == 90 || rotation == 270;
-    v.Width = swap ? par->height : par->width;
-    v.Height = swap ? par->width : par->height;
+    // The pixel shape: the container's, else the codec's; players ignore
+    // implausible ones, and so does the decoder.
+    AVRational sar{0, 1};
+    for (const AVRational r : {m.vst->sample_aspect_ratio, par->sample_aspect_ratio}) {
+        if (r.num == 0)
+            continue;
+        if (PlausibleAspect(r)) {
+            sar = r;
+            break;
+        }
+        MsgOut(QStringLiteral("%1: sample aspect ratio %2:%3 ignored")
+                   .arg(QFileInfo(fileName).fileName()).arg(r.num).arg(r.den));
+    }
+    if (sar.num > 0)
+        av_reduce(&sar.num, &sar.den, sar.num, sar.den, INT_MAX);
+    else
+        sar = AVRational{1, 1};
+    v.SampleAspectNum = sar.num;
+    v.SampleAspectDen = sar.den;
+    const int shownW = DisplayWidth(par->width, sar.num, sar.den);
+    const bool swap = v.Rotation == 90 || v.Rotation == 270;
+    v.Width = swap ? par->height : shownW;
+    v.Height = swap ? shownW : par->height;
     v.CodecName = QString::fromUtf8(codec->name);
     const char* pf = av_get_pix_fmt_name(AVPixelFormat(par->format));
     v.PixelFormat = pf ? QString::fromUtf8(pf) : QString();
@@ -789,23 +861,38 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap)
     const bool rgb32 = FBitsPixel == 32;
     const AVPixelFormat dst = rgb32 ? AV_PIX_FMT_RGB32 : AV_PIX_FMT_RGB24;
     const QImage::Format qfmt = rgb32 ? QImage::Format_RGB32 : QImage::Format_RGB888;
-    SwsContext* next = sws_getCachedContext(m.sws, f->width, f->height, src, f->width, f->height, dst,
-                                            SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!next)
+    // Non-square pixels are stretched to square ones in the colour
+    // conversion itself, with a filter fit for resampling; square-pixel video
+    // keeps the plain conversion.
+    const int outW = DisplayWidth(f->width, m.video.SampleAspectNum, m.video.SampleAspectDen);
+    const int flags = outW == f->width ? SWS_BILINEAR : SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+    SwsContext* next = sws_getCachedContext(m.sws, f->width, f->height, src, outW, f->height, dst,
+                                            flags, nullptr, nullptr, nullptr);
+    if (!next) {
+        m.sws = nullptr;  // the cache freed the old context
         return Fail(QStringLiteral("converting to RGB"),
                     QStringLiteral("no conversion from %1").arg(QString::fromUtf8(av_get_pix_fmt_name(src))));
+    }
     const int matrix = MatrixOf(f->colorspace, f->height);
-    if (next != m.sws || matrix != m.swsMatrix || int(full) != m.swsFull) {
+    // A context rebuilt for a new size may come back at the old address, so
+    // the colour details follow what it was made for, not its pointer.
+    if (next != m.sws || matrix != m.swsMatrix || int(full) != m.swsFull || f->width != m.swsW
+        || f->height != m.swsH || outW != m.swsOutW || int(src) != m.swsFmt || int(dst) != m.swsDst) {
         m.sws = next;
         m.swsMatrix = matrix;
         m.swsFull = full;
+        m.swsW = f->width;
+        m.swsH = f->height;
+        m.swsOutW = outW;
+        m.swsFmt = int(src);
+        m.swsDst = int(dst);
         sws_setColorspaceDetails(m.sws, sws_getCoefficients(matrix), full ? 1 : 0,
                                  sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     }
     // swscale's fast paths write a few bytes past the end of a line, so it
     // converts into a padded buffer of ours and the lines are copied out.
     const int bpp = rgb32 ? 4 : 3;
-    const int stride = FFALIGN(f->width * bpp, 64);
+    const int stride = FFALIGN(outW * bpp, 64);
     const size_t need = size_t(stride) * size_t(f->height + 1) + 256;
     if (m.rgbBuf.size() < need)
         m.rgbBuf.assign(need, 0);
@@ -814,16 +901,17 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap)
     sws_scale(m.sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
 
     const int rotation = m.video.Rotation;
-    QImage& target = rotation ? m.rgb : bitmap;
-    if (target.width() != f->width || target.height() != f->height || target.format() != qfmt)
-        target = QImage(f->width, f->height, qfmt);
+    const bool mirror = m.video.Mirrored;
+    QImage& target = rotation || mirror ? m.rgb : bitmap;
+    if (target.width() != outW || target.height() != f->height || target.format() != qfmt)
+        target = QImage(outW, f->height, qfmt);
     if (target.isNull())
         return Fail(QStringLiteral("converting to RGB"), QStringLiteral("out of memory"));
-    const size_t lineBytes = size_t(f->width) * size_t(bpp);
+    const size_t lineBytes = size_t(outW) * size_t(bpp);
     for (int y = 0; y < f->height; ++y)
         std::memcpy(target.scanLine(y), m.rgbBuf.data() + size_t(y) * size_t(stride), lineBytes);
-    if (rotation)
-        m.Rotate(m.rgb, bitmap, rotation);
+    if ((rotation || mirror) && !Impl::Orient(m.rgb, bitmap, rotation, mirror))
+        return Fail(QStringLiteral("converting to RGB"), QStringLiteral("out of memory"));
     return true;
 }
 

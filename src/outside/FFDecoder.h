@@ -21,13 +21,16 @@ constexpr int64_t Unit_Nano = 1000000;  // PTS units per second
 struct AVFrame;
 
 struct TVideoStreamInfo {
-    int Width = 0;            // as displayed (rotation applied)
+    int Width = 0;            // as displayed: pixel shape corrected, then rotation applied
     int Height = 0;
     int FrameRateNum = 0;     // frames per second as num/den, checked against the timestamps
     int FrameRateDen = 0;
     int64_t Duration = 0;     // of the stream, PTS units
     int64_t FrameCount = 0;   // from the container, 0 when unknown
     int Rotation = 0;         // display rotation applied: 0, 90, 180, 270 (clockwise)
+    bool Mirrored = false;    // the display matrix mirrors left to right after the rotation
+    int SampleAspectNum = 1;  // pixel shape of the stored picture (1:1 when untagged or implausible)
+    int SampleAspectDen = 1;
     QString CodecName;
     QString PixelFormat;
     QString ColorMatrix;      // matrix used for RGB: "bt709", "bt601", "bt2020", ...
@@ -73,7 +76,8 @@ public:
     // damage, further calls skip to the next clean keyframe. Pictures are not
     // converted to RGB here.
     bool Decode(int streamIndex = -1);
-    // The current picture, upright, sized to the video (displayed size).
+    // The current picture as a player shows it: stretched to square pixels,
+    // turned and mirrored by the display matrix, sized Width x Height.
     // Reuses `bitmap` when it already has that size and format.
     bool CopyToBitmap(QImage& bitmap);
     // Fast seek near pts; a Decode follows to get a picture. Flushes the codec.
@@ -82,9 +86,11 @@ public:
     int64_t CurrentPTS() const;         // time of the current frame, AV_NOPTS_VALUE before the first
     int64_t CurrentDuration() const;    // length of the current frame, 0 when unknown
     bool HasFrame() const;
-    // The current decoded frame as FFmpeg gives it (coded size, not rotated:
-    // turn it by GetVideoStreamInfo().Rotation); valid until the next
-    // Decode, Seek, locate or LoadFile. nullptr without a current frame.
+    // The current decoded frame as FFmpeg gives it: coded size and pixel
+    // shape, not rotated. To show it, stretch its width by the sample aspect
+    // ratio, turn it by Rotation, then mirror it when Mirrored (see
+    // GetVideoStreamInfo()). Valid until the next Decode, Seek, locate or
+    // LoadFile; nullptr without a current frame.
     const AVFrame* CurrentAVFrame() const;
     // For a caller that will not use every frame (conversion at a lower
     // frame rate): before a frame is decoded, `superseded(t, later)` is asked
@@ -107,6 +113,11 @@ private:
     QString FLastError;
     int FBitsPixel = 24;
 };
+
+// Width of a picture `width` pixels wide with pixels of shape num:den, as
+// players show it: rounded to an even number; `width` itself for square or
+// unusable shapes.
+int DisplayWidth(int width, int num, int den);
 
 // Leaves the decoder on the frame a player shows at that time: the last frame
 // whose time is not after pts (the first frame for earlier times).

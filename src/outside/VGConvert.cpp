@@ -47,9 +47,9 @@ void RemoveFile(const QString& path)
     std::filesystem::remove(path.toStdString(), ec);
 }
 
-// Displayed picture rectangle → the same pixels in the decoder's raw frame,
-// for a display rotation of rot degrees clockwise.
-TVGCropRect ToRaw(const TVGCropRect& c, int rot, int rw, int rh)
+// Displayed picture rectangle → the same pixels in the picture before a
+// display rotation of rot degrees clockwise, rw x rh.
+TVGCropRect Unturn(const TVGCropRect& c, int rot, int rw, int rh)
 {
     switch (rot) {
     case 90: return {c.Top, rh - c.Right, c.Bottom, rh - c.Left};
@@ -57,6 +57,34 @@ TVGCropRect ToRaw(const TVGCropRect& c, int rot, int rw, int rh)
     case 270: return {rw - c.Bottom, c.Left, rw - c.Top, c.Right};
     default: return c;
     }
+}
+
+// One edge of a rectangle in a picture `shown` wide at the same place in one
+// `raw` wide; exact when the two are equal.
+int32_t Rescaled(int32_t v, int raw, int shown)
+{
+    return raw == shown ? v : int32_t((int64_t(v) * raw * 2 + shown) / (int64_t(shown) * 2));
+}
+
+// Displayed picture rectangle → the same pixels in the decoder's raw frame
+// of rw x rh. The player stretches the raw frame to uw x uh (square pixels),
+// turns it by rot degrees clockwise, then mirrors it when asked; this goes
+// back through the three.
+TVGCropRect ToRaw(TVGCropRect c, bool mirror, int rot, int uw, int uh, int rw, int rh)
+{
+    const bool sideways = rot == 90 || rot == 270;
+    if (mirror) {
+        const int shownW = sideways ? uh : uw;
+        c = {shownW - c.Right, c.Top, shownW - c.Left, c.Bottom};
+    }
+    c = Unturn(c, rot, uw, uh);
+    TVGCropRect r{Rescaled(c.Left, rw, uw), Rescaled(c.Top, rh, uh), Rescaled(c.Right, rw, uw), Rescaled(c.Bottom, rh, uh)};
+    // A sliver narrower than a raw pixel still covers one.
+    if (r.Right <= r.Left)
+        r.Right = std::min(r.Left + 1, rw), r.Left = r.Right - 1;
+    if (r.Bottom <= r.Top)
+        r.Bottom = std::min(r.Top + 1, rh), r.Top = r.Bottom - 1;
+    return r;
 }
 
 QImage Rotated(const QImage& img, int degrees)
@@ -115,6 +143,8 @@ struct TVideo2GifThread::Impl {
     int MaxFrames = 1;
     int Sequence = 0;
     int DisplayRot = 0;       // the video's own rotation, degrees clockwise
+    bool DisplayMirror = false;  // the video's own mirror, after its rotation
+    QSize Shown;              // the video's frame with square pixels, before its rotation
     int UserRot = 0;          // degrees clockwise
     QSize Out;                // after crop and scale, before rotation
     QSize Final;              // as written
@@ -164,7 +194,7 @@ struct TVideo2GifThread::Impl {
     QString Scale(const AVFrame* src, QImage& out)
     {
         const int rw = src->width, rh = src->height;
-        const TVGCropRect raw = ToRaw(Crop, DisplayRot, rw, rh);
+        const TVGCropRect raw = ToRaw(Crop, DisplayMirror, DisplayRot, Shown.width(), Shown.height(), rw, rh);
         const bool sideways = DisplayRot == 90 || DisplayRot == 270;
         const int tw = sideways ? Out.height() : Out.width();
         const int th = sideways ? Out.width() : Out.height();
@@ -199,7 +229,7 @@ struct TVideo2GifThread::Impl {
                 }
                 if (Sws) {
                     sws_scale(Sws.get(), view->data, view->linesize, 0, view->height, dst, dstStride);
-                    out = Rotated(scaled, DisplayRot);
+                    out = Displayed(scaled);
                     return {};
                 }
             }
@@ -231,8 +261,16 @@ struct TVideo2GifThread::Impl {
         const uint8_t* csrc[4] = {full.constBits() + raw.Top * full.bytesPerLine() + raw.Left * 3, nullptr, nullptr, nullptr};
         int cstride[4] = {int(full.bytesPerLine()), 0, 0, 0};
         sws_scale(Sws.get(), csrc, cstride, 0, raw.Height(), dst, dstStride);
-        out = Rotated(scaled, DisplayRot);
+        out = Displayed(scaled);
         return {};
+    }
+
+    // The scaled picture, still in the raw frame's orientation, as the
+    // player shows it.
+    QImage Displayed(const QImage& scaled) const
+    {
+        QImage img = Rotated(scaled, DisplayRot);
+        return DisplayMirror ? img.mirrored(true, false) : img;
     }
 
     // The whole geometry: crop, scale, overlays, rotation, flips.
@@ -281,6 +319,8 @@ QString TVideo2GifThread::Impl::Run(int& written)
     DisplayRot = ((info.Rotation % 360) + 360) % 360;
     if (DisplayRot % 90 != 0)
         DisplayRot = 0;
+    DisplayMirror = info.Mirrored;
+    Shown = DisplayRot == 90 || DisplayRot == 270 ? QSize(info.Height, info.Width) : QSize(info.Width, info.Height);
 
     Crop = ClipCrop(F, info.Width, info.Height);
     if (Crop.Width() < 1 || Crop.Height() < 1)

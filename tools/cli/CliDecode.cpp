@@ -57,6 +57,8 @@ int Info(const QStringList& args)
     CliOut(QStringLiteral("duration: %1").arg(FormatPTS(f.Duration, 3)));
     CliOut(QStringLiteral("time_offset_us: %1").arg(f.TimeOffset));
     CliOut(QStringLiteral("rotation: %1").arg(v.Rotation));
+    CliOut(QStringLiteral("mirrored: %1").arg(v.Mirrored ? 1 : 0));
+    CliOut(QStringLiteral("sample_aspect: %1:%2").arg(v.SampleAspectNum).arg(v.SampleAspectDen));
     CliOut(QStringLiteral("codec: %1").arg(v.CodecName));
     CliOut(QStringLiteral("pixel_format: %1").arg(v.PixelFormat));
     CliOut(QStringLiteral("format: %1").arg(f.FormatName));
