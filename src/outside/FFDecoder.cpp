@@ -2,6 +2,8 @@
 // conversion with swscale, seeking and exact-frame location.
 #include "outside/FFDecoder.h"
 
+#include "outside/BitmapFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -187,12 +189,10 @@ struct TFFDecoder::Impl {
     bool fromFileStart = true;    // no seek since the file was opened
     int64_t firstPts = AV_NOPTS_VALUE;  // first frame of the file, once seen
 
-    SwsContext* sws = nullptr;
-    int swsMatrix = -1, swsFull = -1;
+    TConverter toImage, toRows;   // for CopyToBitmap and CopyToBitmapRows
     QImage rgb;                   // coded-orientation picture for rotated video
+    QImage turned;                // rotated video's picture on its way to file rows
     std::vector<uint8_t> rgbBuf;  // swscale's output
-
-    ~Impl() { sws_freeContext(sws); }
 
     int64_t ToUs(int64_t ts) const
     {
@@ -557,6 +557,8 @@ TFFDecoder::TFFDecoder(QObject* owner) : QObject(owner), d(std::make_unique<Impl
 
 TFFDecoder::~TFFDecoder() = default;
 
+TFFDecoder::TConverter::~TConverter() { sws_freeContext(Sws); }
+
 bool TFFDecoder::LoadAVLib(const QString& folder)
 {
     FLibFolder = folder;
@@ -735,30 +737,44 @@ bool TFFDecoder::Decode(int streamIndex)
 
 bool TFFDecoder::LastDecodeDamaged() const { return d->damaged; }
 
+// The current picture converted by swscale into dst (rows `stride` apart),
+// with the context kept in `conv` for the next picture of the same kind.
+bool TFFDecoder::ConvertCurrent(TConverter& conv, int dstFormat, uint8_t* dst, int stride)
+{
+    Impl& m = *d;
+    const AVFrame* f = m.cur.get();
+    bool full = f->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat src = PlainFormat(AVPixelFormat(f->format), full);
+    SwsContext* next = sws_getCachedContext(conv.Sws, f->width, f->height, src, f->width, f->height,
+                                            AVPixelFormat(dstFormat), SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!next) {
+        conv.Sws = nullptr;  // the old context is freed by the failed call
+        return Fail(QStringLiteral("converting to RGB"),
+                    QStringLiteral("no conversion from %1").arg(QString::fromUtf8(av_get_pix_fmt_name(src))));
+    }
+    const int matrix = MatrixOf(f->colorspace, f->height);
+    if (next != conv.Sws || matrix != conv.Matrix || int(full) != conv.Full) {
+        conv.Sws = next;
+        conv.Matrix = matrix;
+        conv.Full = full;
+        sws_setColorspaceDetails(conv.Sws, sws_getCoefficients(matrix), full ? 1 : 0,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    }
+    uint8_t* dstData[4] = {dst, nullptr, nullptr, nullptr};
+    const int dstStride[4] = {stride, 0, 0, 0};
+    sws_scale(conv.Sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
+    return true;
+}
+
 bool TFFDecoder::CopyToBitmap(QImage& bitmap)
 {
     Impl& m = *d;
     if (!m.hasCur)
         return false;
     const AVFrame* f = m.cur.get();
-    bool full = f->color_range == AVCOL_RANGE_JPEG;
-    const AVPixelFormat src = PlainFormat(AVPixelFormat(f->format), full);
     const bool rgb32 = FBitsPixel == 32;
     const AVPixelFormat dst = rgb32 ? AV_PIX_FMT_RGB32 : AV_PIX_FMT_RGB24;
     const QImage::Format qfmt = rgb32 ? QImage::Format_RGB32 : QImage::Format_RGB888;
-    SwsContext* next = sws_getCachedContext(m.sws, f->width, f->height, src, f->width, f->height, dst,
-                                            SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!next)
-        return Fail(QStringLiteral("converting to RGB"),
-                    QStringLiteral("no conversion from %1").arg(QString::fromUtf8(av_get_pix_fmt_name(src))));
-    const int matrix = MatrixOf(f->colorspace, f->height);
-    if (next != m.sws || matrix != m.swsMatrix || int(full) != m.swsFull) {
-        m.sws = next;
-        m.swsMatrix = matrix;
-        m.swsFull = full;
-        sws_setColorspaceDetails(m.sws, sws_getCoefficients(matrix), full ? 1 : 0,
-                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-    }
     // swscale's fast paths write a few bytes past the end of a line, so it
     // converts into a padded buffer of ours and the lines are copied out.
     const int bpp = rgb32 ? 4 : 3;
@@ -766,9 +782,8 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap)
     const size_t need = size_t(stride) * size_t(f->height + 1) + 256;
     if (m.rgbBuf.size() < need)
         m.rgbBuf.assign(need, 0);
-    uint8_t* dstData[4] = {m.rgbBuf.data(), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {stride, 0, 0, 0};
-    sws_scale(m.sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
+    if (!ConvertCurrent(m.toImage, dst, m.rgbBuf.data(), stride))
+        return false;
 
     const int rotation = m.video.Rotation;
     QImage& target = rotation ? m.rgb : bitmap;
@@ -781,6 +796,31 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap)
         std::memcpy(target.scanLine(y), m.rgbBuf.data() + size_t(y) * size_t(stride), lineBytes);
     if (rotation)
         m.Rotate(m.rgb, bitmap, rotation);
+    return true;
+}
+
+bool TFFDecoder::CopyToBitmapRows(TBitmapRows& rows)
+{
+    Impl& m = *d;
+    if (!m.hasCur)
+        return false;
+    const AVFrame* f = m.cur.get();
+    if (m.video.Rotation) {
+        // Turned pictures are rare: the general path, then into file rows.
+        if (!CopyToBitmap(m.turned))
+            return false;
+        if (!ImageToBitmapRows(m.turned, rows))
+            return Fail(QStringLiteral("converting to RGB"), QStringLiteral("out of memory"));
+        return true;
+    }
+    if (!rows.Resize(f->width, f->height))
+        return Fail(QStringLiteral("converting to RGB"),
+                    QStringLiteral("no room for a %1x%2 picture").arg(f->width).arg(f->height));
+    // Blue first, as the file stores it, at the same padded row distance as
+    // CopyToBitmap uses: swscale takes the same path and gives the same colours.
+    if (!ConvertCurrent(m.toRows, AV_PIX_FMT_BGR24, rows.Data.data(), rows.Stride))
+        return false;
+    rows.ClearPadding();
     return true;
 }
 
