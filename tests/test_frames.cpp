@@ -7,16 +7,20 @@
 #include "app/VGApp.h"
 #include "model/VGFrames.h"
 #include "model/VGProj.h"
+#include "outside/BitmapFile.h"
 #include "outside/FFDecoder.h"
 #include "outside/ZelMessages.h"
 #include "outside/Zellog.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <csignal>
 #include <random>
 #include <set>
+#include <sys/resource.h>
 
 namespace {
 
@@ -135,26 +139,141 @@ TEST(FrameList, RemovalLeavesNoDanglingLinks)
     EXPECT_TRUE(frames.IsEmpty());
 }
 
-TEST(FrameBitmap, FilesReadBackExactly)
+namespace {
+
+// The bytes a 24-bit bottom-up bitmap file of the picture must hold, built
+// the plain way: header, then rows from the bottom, blue first, zero-padded.
+QByteArray ExpectedBitmapFile(const QImage& picture)
+{
+    const QImage img = picture.convertToFormat(QImage::Format_RGB32);
+    const int w = img.width(), h = img.height(), row = (w * 3 + 3) / 4 * 4;
+    QByteArray out(54 + row * h, '\0');
+    auto put = [&out](int at, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    out[0] = 'B';
+    out[1] = 'M';
+    put(2, uint32_t(out.size()), 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, uint32_t(w), 4);
+    put(22, uint32_t(h), 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    put(34, uint32_t(row * h), 4);
+    put(38, 2835, 4);
+    put(42, 2835, 4);
+    for (int y = 0; y < h; ++y) {
+        const auto* px = reinterpret_cast<const QRgb*>(img.constScanLine(h - 1 - y));
+        char* p = out.data() + 54 + y * row;
+        for (int x = 0; x < w; ++x, p += 3) {
+            p[0] = char(qBlue(px[x]));
+            p[1] = char(qGreen(px[x]));
+            p[2] = char(qRed(px[x]));
+        }
+    }
+    return out;
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QImage NoisePicture(int w, int h, QImage::Format format, std::mt19937& rng)
+{
+    QImage img(w, h, format);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(rng() % 256, rng() % 256, rng() % 256));
+    return img;
+}
+
+// Lowers the process's file size limit while it exists: writes past it fail
+// with EFBIG instead of raising SIGXFSZ.
+struct FileSizeLimit {
+    rlimit Saved{};
+    void (*SavedHandler)(int) = nullptr;
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &Saved);
+        SavedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lower = Saved;
+        lower.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &Saved);
+        std::signal(SIGXFSZ, SavedHandler);
+    }
+};
+
+QStringList BitmapsIn(const QString& folder) { return QDir(folder).entryList({"*.bmp"}, QDir::Files); }
+
+}  // namespace
+
+TEST(FrameBitmap, FilesAreByteExactForEveryRowPadding)
 {
     const QString dir = MakeTempDir("bmp");
     std::mt19937 rng(3);
+    TBitmapRows reused;  // shrinking pictures through one buffer: old bytes must not leak into the padding
     for (QImage::Format format : {QImage::Format_RGB888, QImage::Format_RGB32, QImage::Format_ARGB32}) {
-        for (int w : {1, 5, 7, 64}) {
-            QImage img(w, 3, format);
-            for (int y = 0; y < img.height(); ++y)
-                for (int x = 0; x < w; ++x)
-                    img.setPixel(x, y, qRgb(rng() % 256, rng() % 256, rng() % 256));
+        for (int w : {64, 7, 6, 5, 4, 3, 2, 1}) {
+            const QImage img = NoisePicture(w, 3, format, rng);
             const QString file = dir + QString("f%1-%2.bmp").arg(int(format)).arg(w);
             ASSERT_TRUE(SaveBitmapFile(img, file));
+            EXPECT_EQ(FileBytes(file), ExpectedBitmapFile(img)) << "format " << format << " width " << w;
             QImage back(file);
             ASSERT_FALSE(back.isNull());
             EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), img.convertToFormat(QImage::Format_RGB32))
                 << "format " << format << " width " << w;
+
+            std::fill(reused.Data.begin(), reused.Data.end(), uint8_t(0xA5));
+            ASSERT_TRUE(ImageToBitmapRows(img, reused));
+            const QString again = dir + QString("r%1-%2.bmp").arg(int(format)).arg(w);
+            ASSERT_TRUE(WriteBitmapFile(reused, again));
+            EXPECT_EQ(FileBytes(again), ExpectedBitmapFile(img)) << "reused buffer, format " << format << " width " << w;
         }
     }
     EXPECT_FALSE(SaveBitmapFile(QImage(4, 4, QImage::Format_RGB888), dir + "no/such/folder/f.bmp"));
     EXPECT_FALSE(SaveBitmapFile(QImage(), dir + "empty.bmp"));
+    TBitmapRows none;
+    QString error;
+    EXPECT_FALSE(WriteBitmapFile(none, dir + "none.bmp", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir + "none.bmp"));
+    EXPECT_FALSE(none.Resize(0, 10));
+    EXPECT_FALSE(none.Resize(70000, 70000));
+}
+
+TEST(FrameBitmap, AFailedWriteSaysWhyAndLeavesNoFile)
+{
+    const QString dir = MakeTempDir("bmpfail");
+    std::mt19937 rng(5);
+    TBitmapRows rows;
+    ASSERT_TRUE(ImageToBitmapRows(NoisePicture(200, 100, QImage::Format_RGB888, rng), rows));
+    QString error;
+    EXPECT_FALSE(WriteBitmapFile(rows, dir + "missing/f.bmp", &error));
+    EXPECT_TRUE(error.contains("No such file")) << error.toStdString();
+    {
+        FileSizeLimit limit(20000);  // the header and some rows get out, the rest fails
+        error.clear();
+        EXPECT_FALSE(WriteBitmapFile(rows, dir + "short.bmp", &error));
+    }
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir + "short.bmp"));
+    // A failed write through a link to something that is not a plain file
+    // removes nothing: only a file of our own making is ours to delete.
+    if (QFileInfo::exists("/dev/full")) {
+        ASSERT_TRUE(QFile::link("/dev/full", dir + "full.bmp"));
+        EXPECT_FALSE(WriteBitmapFile(rows, dir + "full.bmp", &error));
+        EXPECT_TRUE(QFileInfo(dir + "full.bmp").isSymLink());
+    }
+    EXPECT_TRUE(WriteBitmapFile(rows, dir + "fine.bmp"));
+    EXPECT_EQ(QFileInfo(dir + "fine.bmp").size(), rows.FileSize());
 }
 
 TEST(FrameList, LinksInTheWrongOrderAreLoggedAndSetAnyway)
@@ -381,4 +500,80 @@ TEST_F(FrameGroups, AnUnwritableBitmapGivesNoFrame)
 
     Proj.DecodeForward(&Decoder, 2, &Wnd, list, Time(5));  // and recovers once it can write
     EXPECT_EQ(Indexes(list), Range(5, 6));
+}
+
+// Every file is the decoder's own picture byte for byte, whatever the
+// decoder's RGB depth, the row padding or the stored orientation.
+TEST_F(FrameGroups, FilesHoldTheDecodersPictureExactly)
+{
+    struct Case {
+        QString Name, Ext, Encoder;
+        int Width, Height, Rotation;
+    };
+    const std::vector<Case> cases = {
+        {"no-padding", "mp4", "libx264", 160, 120, 0},
+        {"padding-2", "mp4", "libx264", 162, 120, 0},
+        {"padding-1-odd-height", "webm", "libvpx-vp9", 161, 121, 0},
+        {"padding-3", "webm", "libvpx-vp9", 163, 121, 0},
+        {"turned", "mp4", "libx264", 162, 96, 90},
+    };
+    const QString dir = MakeTempDir("exact");
+    for (const Case& c : cases) {
+        if (!FixtureEncoderAvailable(c.Encoder)) {
+            ADD_FAILURE() << "encoder missing: " << c.Encoder.toStdString();
+            continue;
+        }
+        TFixtureVideo clip;
+        clip.Path = dir + c.Name + "." + c.Ext;
+        clip.Encoder = c.Encoder;
+        clip.Width = c.Width;
+        clip.Height = c.Height;
+        clip.Rotation = c.Rotation;
+        clip.FrameCount = 8;
+        QString error;
+        ASSERT_TRUE(WriteFixtureVideo(clip, &error)) << error.toStdString();
+        for (int bits : {24, 32}) {
+            SCOPED_TRACE(c.Name.toStdString() + " " + std::to_string(bits) + "-bit");
+            TFFDecoder dec;
+            ASSERT_TRUE(dec.LoadFile(clip.Path));
+            dec.SetBitmapBitsPixel(bits);
+            TVGProj proj;
+            proj.LoadStreamInfo(&dec);
+            QList<TVGFrame*> list;
+            proj.DecodeForward(&dec, 3, &Wnd, list, FixtureFrameTimeUs(clip, 2));
+            ASSERT_EQ(list.count(), 3);
+            TFFDecoder check;
+            ASSERT_TRUE(check.LoadFile(clip.Path));
+            check.SetBitmapBitsPixel(bits);
+            for (int i = 0; i < list.count(); ++i) {
+                const QString file = list[i]->BitmapFile;
+                EXPECT_EQ(ReadFixtureIndex(QImage(file)), 2 + i);
+                ASSERT_TRUE(LocateVideoPTS(&check, list[i]->PTS));
+                QImage picture;
+                ASSERT_TRUE(check.CopyToBitmap(picture));
+                ASSERT_EQ(picture.size(), QSize(c.Width, c.Height));
+                EXPECT_TRUE(FileBytes(file) == ExpectedBitmapFile(picture)) << "frame " << i;
+            }
+        }
+    }
+}
+
+// A write that fails part-way gives no frame, a log line and no file left behind.
+TEST_F(FrameGroups, AShortWriteGivesNoFrameAndLeavesNoFile)
+{
+    const QString saved = App->TempFolder;
+    App->TempFolder = MakeTempDir("shortwrite");
+    LogCapture log;
+    QList<TVGFrame*> list;
+    {
+        FileSizeLimit limit(20000);  // below one 160x120 bitmap, above the log's few lines
+        Proj.DecodeForward(&Decoder, 4, &Wnd, list, Time(5));
+    }
+    const QString folder = App->TempFolder;
+    App->TempFolder = saved;
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_TRUE(Proj.Frames.IsEmpty());
+    EXPECT_TRUE(BitmapsIn(folder).isEmpty()) << BitmapsIn(folder).join(' ').toStdString();
+    EXPECT_TRUE(log.Text().contains("cannot write the frame bitmap")) << log.Text().toStdString();
+    EXPECT_TRUE(log.Text().contains("File too large")) << log.Text().toStdString();
 }

@@ -26,6 +26,7 @@
 class QObject;
 class QPainter;
 class TFFDecoder;
+struct TBitmapRows;
 class TVideo2GifThread;
 
 // A rectangle by its edges; Right and Bottom are exclusive, so the width is
@@ -205,4 +206,6 @@ private:
     // may load it while drawing, so it is only touched under FLogoLock.
     QImage FLogoImage;
     QMutex FLogoLock;
+    // The last frame's picture in bitmap-file layout; its memory serves every frame.
+    std::unique_ptr<TBitmapRows> FFrameRows;
 };

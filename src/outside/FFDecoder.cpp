@@ -2,6 +2,7 @@
 // conversion with swscale, seeking and exact-frame location.
 #include "outside/FFDecoder.h"
 
+#include "outside/BitmapFile.h"
 #include "outside/Zelfunction.h"
 
 #include <QFile>
@@ -232,13 +233,10 @@ struct TFFDecoder::Impl {
     bool fromFileStart = true;    // no seek since the file was opened
     int64_t firstPts = AV_NOPTS_VALUE;  // first frame of the file, once seen
 
-    SwsContext* sws = nullptr;
-    int swsMatrix = -1, swsFull = -1;
-    int swsW = -1, swsH = -1, swsOutW = -1, swsFmt = -1, swsDst = -1;  // what sws was made for
+    TConverter toImage, toRows;   // for CopyToBitmap and CopyToBitmapRows
     QImage rgb;                   // coded-orientation picture for turned or mirrored video
+    QImage turned;                // turned, mirrored or stretched picture on its way to file rows
     std::vector<uint8_t> rgbBuf;  // swscale's output
-
-    ~Impl() { sws_freeContext(sws); }
 
     int64_t ToUs(int64_t ts) const
     {
@@ -640,6 +638,8 @@ TFFDecoder::TFFDecoder(QObject* owner) : QObject(owner), d(std::make_unique<Impl
 
 TFFDecoder::~TFFDecoder() = default;
 
+TFFDecoder::TConverter::~TConverter() { sws_freeContext(Sws); }
+
 bool TFFDecoder::LoadAVLib(const QString& folder)
 {
     FLibFolder = folder;
@@ -850,45 +850,57 @@ void TFFDecoder::SetSkipHint(std::function<bool(int64_t, int64_t)> superseded)
 
 int64_t TFFDecoder::SkippedFrames() const { return d->skipped; }
 
-bool TFFDecoder::CopyToBitmap(QImage& bitmap)
+// The current picture converted by swscale into dst (rows `stride` apart),
+// with the context kept in `conv` for the next picture of the same kind.
+// Pictures of non-square pixels are stretched to outW square ones in the same
+// pass, with a filter fit for resampling; square-pixel video keeps the plain
+// conversion.
+bool TFFDecoder::ConvertCurrent(TConverter& conv, int dstFormat, int outW, uint8_t* dst, int stride)
 {
     Impl& m = *d;
-    if (!m.hasCur)
-        return false;
     const AVFrame* f = m.cur.get();
     bool full = f->color_range == AVCOL_RANGE_JPEG;
     const AVPixelFormat src = PlainFormat(AVPixelFormat(f->format), full);
-    const bool rgb32 = FBitsPixel == 32;
-    const AVPixelFormat dst = rgb32 ? AV_PIX_FMT_RGB32 : AV_PIX_FMT_RGB24;
-    const QImage::Format qfmt = rgb32 ? QImage::Format_RGB32 : QImage::Format_RGB888;
-    // Non-square pixels are stretched to square ones in the colour
-    // conversion itself, with a filter fit for resampling; square-pixel video
-    // keeps the plain conversion.
-    const int outW = DisplayWidth(f->width, m.video.SampleAspectNum, m.video.SampleAspectDen);
     const int flags = outW == f->width ? SWS_BILINEAR : SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
-    SwsContext* next = sws_getCachedContext(m.sws, f->width, f->height, src, outW, f->height, dst,
-                                            flags, nullptr, nullptr, nullptr);
+    SwsContext* next = sws_getCachedContext(conv.Sws, f->width, f->height, src, outW, f->height,
+                                            AVPixelFormat(dstFormat), flags, nullptr, nullptr, nullptr);
     if (!next) {
-        m.sws = nullptr;  // the cache freed the old context
+        conv.Sws = nullptr;  // the old context is freed by the failed call
         return Fail(QStringLiteral("converting to RGB"),
                     QStringLiteral("no conversion from %1").arg(QString::fromUtf8(av_get_pix_fmt_name(src))));
     }
     const int matrix = MatrixOf(f->colorspace, f->height);
     // A context rebuilt for a new size may come back at the old address, so
     // the colour details follow what it was made for, not its pointer.
-    if (next != m.sws || matrix != m.swsMatrix || int(full) != m.swsFull || f->width != m.swsW
-        || f->height != m.swsH || outW != m.swsOutW || int(src) != m.swsFmt || int(dst) != m.swsDst) {
-        m.sws = next;
-        m.swsMatrix = matrix;
-        m.swsFull = full;
-        m.swsW = f->width;
-        m.swsH = f->height;
-        m.swsOutW = outW;
-        m.swsFmt = int(src);
-        m.swsDst = int(dst);
-        sws_setColorspaceDetails(m.sws, sws_getCoefficients(matrix), full ? 1 : 0,
+    if (next != conv.Sws || matrix != conv.Matrix || int(full) != conv.Full || f->width != conv.W
+        || f->height != conv.H || outW != conv.OutW || int(src) != conv.Src || dstFormat != conv.Dst) {
+        conv.Sws = next;
+        conv.Matrix = matrix;
+        conv.Full = full;
+        conv.W = f->width;
+        conv.H = f->height;
+        conv.OutW = outW;
+        conv.Src = int(src);
+        conv.Dst = dstFormat;
+        sws_setColorspaceDetails(conv.Sws, sws_getCoefficients(matrix), full ? 1 : 0,
                                  sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     }
+    uint8_t* dstData[4] = {dst, nullptr, nullptr, nullptr};
+    const int dstStride[4] = {stride, 0, 0, 0};
+    sws_scale(conv.Sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
+    return true;
+}
+
+bool TFFDecoder::CopyToBitmap(QImage& bitmap)
+{
+    Impl& m = *d;
+    if (!m.hasCur)
+        return false;
+    const AVFrame* f = m.cur.get();
+    const bool rgb32 = FBitsPixel == 32;
+    const AVPixelFormat dst = rgb32 ? AV_PIX_FMT_RGB32 : AV_PIX_FMT_RGB24;
+    const QImage::Format qfmt = rgb32 ? QImage::Format_RGB32 : QImage::Format_RGB888;
+    const int outW = DisplayWidth(f->width, m.video.SampleAspectNum, m.video.SampleAspectDen);
     // swscale's fast paths write a few bytes past the end of a line, so it
     // converts into a padded buffer of ours and the lines are copied out.
     const int bpp = rgb32 ? 4 : 3;
@@ -896,9 +908,8 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap)
     const size_t need = size_t(stride) * size_t(f->height + 1) + 256;
     if (m.rgbBuf.size() < need)
         m.rgbBuf.assign(need, 0);
-    uint8_t* dstData[4] = {m.rgbBuf.data(), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {stride, 0, 0, 0};
-    sws_scale(m.sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
+    if (!ConvertCurrent(m.toImage, dst, outW, m.rgbBuf.data(), stride))
+        return false;
 
     const int rotation = m.video.Rotation;
     const bool mirror = m.video.Mirrored;
@@ -912,6 +923,32 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap)
         std::memcpy(target.scanLine(y), m.rgbBuf.data() + size_t(y) * size_t(stride), lineBytes);
     if ((rotation || mirror) && !Impl::Orient(m.rgb, bitmap, rotation, mirror))
         return Fail(QStringLiteral("converting to RGB"), QStringLiteral("out of memory"));
+    return true;
+}
+
+bool TFFDecoder::CopyToBitmapRows(TBitmapRows& rows)
+{
+    Impl& m = *d;
+    if (!m.hasCur)
+        return false;
+    const AVFrame* f = m.cur.get();
+    if (m.video.Rotation || m.video.Mirrored
+        || DisplayWidth(f->width, m.video.SampleAspectNum, m.video.SampleAspectDen) != f->width) {
+        // Turned, mirrored or stretched pictures are rare: the general path, then into file rows.
+        if (!CopyToBitmap(m.turned))
+            return false;
+        if (!ImageToBitmapRows(m.turned, rows))
+            return Fail(QStringLiteral("converting to RGB"), QStringLiteral("out of memory"));
+        return true;
+    }
+    if (!rows.Resize(f->width, f->height))
+        return Fail(QStringLiteral("converting to RGB"),
+                    QStringLiteral("no room for a %1x%2 picture").arg(f->width).arg(f->height));
+    // Blue first, as the file stores it, at the same padded row distance as
+    // CopyToBitmap uses: swscale takes the same path and gives the same colours.
+    if (!ConvertCurrent(m.toRows, AV_PIX_FMT_BGR24, f->width, rows.Data.data(), rows.Stride))
+        return false;
+    rows.ClearPadding();
     return true;
 }
 

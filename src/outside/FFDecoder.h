@@ -19,6 +19,8 @@
 constexpr int64_t Unit_Nano = 1000000;  // PTS units per second
 
 struct AVFrame;
+struct SwsContext;
+struct TBitmapRows;
 
 struct TVideoStreamInfo {
     int Width = 0;            // as displayed: pixel shape corrected, then rotation applied
@@ -80,6 +82,10 @@ public:
     // turned and mirrored by the display matrix, sized Width x Height.
     // Reuses `bitmap` when it already has that size and format.
     bool CopyToBitmap(QImage& bitmap);
+    // The current picture as the rows of a 24-bit bitmap file (upright,
+    // displayed size), converted in one pass whatever SetBitmapBitsPixel
+    // says; the same colours as CopyToBitmap. Reuses the rows' memory.
+    bool CopyToBitmapRows(TBitmapRows& rows);
     // Fast seek near pts; a Decode follows to get a picture. Flushes the codec.
     bool Seek(int64_t pts, TSeekFlags flags);
 
@@ -107,6 +113,18 @@ public:
     // Records "file: stage: detail" as LastError(); answers false.
     bool Fail(const QString& stage, const QString& detail = {});
 private:
+    // A swscale context with the colour set-up it was given.
+    struct TConverter {
+        SwsContext* Sws = nullptr;
+        int Matrix = -1;
+        int Full = -1;
+        int W = -1, H = -1, OutW = -1, Src = -1, Dst = -1;  // what the context was made for
+        TConverter() = default;
+        TConverter(const TConverter&) = delete;
+        TConverter& operator=(const TConverter&) = delete;
+        ~TConverter();
+    };
+    bool ConvertCurrent(TConverter& conv, int dstFormat, int outW, uint8_t* dst, int stride);
     std::unique_ptr<Impl> d;
     QString FLibFolder;
     QString FFileName;
