@@ -1,7 +1,6 @@
 #include "outside/GifQuantizer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <libimagequant.h>
 #include <memory>
 

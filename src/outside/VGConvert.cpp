@@ -458,7 +458,8 @@ QString TVideo2GifThread::Impl::Run(int& written)
     int64_t lastPts = AV_NOPTS_VALUE, lastDuration = 0, longestGap = 0;
     // A frame that a later one replaces in the same output slot is never
     // shown, so it need not be decoded when nothing refers to it: at half
-    // the source's frame rate that is about a third of the work. Deleted
+    // the source's frame rate that saves about a fifth of the CPU time on
+    // camera footage with B-frames. Deleted
     // frames move the slots, so the hint is only used without them.
     if (!F.OnFrameDeleted) {
         dec.SetSkipHint([&](int64_t t, int64_t later) {
