@@ -1032,6 +1032,15 @@ bool LocateVideoPTSCallback(TFFDecoder* decoder, int64_t pts, const std::functio
     if (!decoder || decoder->VideoStreamIndex() < 0 || pts == AV_NOPTS_VALUE)
         return false;
     TFFDecoder::Impl& m = *decoder->Internals();
+    // On the way to the target, a frame that a later one not after the target
+    // follows is never the answer: when nothing refers to it, it need not be
+    // decoded. The caller's own hint comes back afterwards.
+    struct THintGuard {
+        TFFDecoder::Impl& M;
+        std::function<bool(int64_t, int64_t)> Saved;
+        ~THintGuard() { M.skipHint = std::move(Saved); }
+    } guard{m, m.skipHint};
+    m.skipHint = [pts](int64_t, int64_t later) { return later <= pts; };
 
     // Already there, or close enough ahead to decode on.
     if (m.hasCur && !m.damaged && m.curPts <= pts) {
