@@ -157,8 +157,8 @@ int DisplayWidth(int width, int num, int den)
 // full length. Microseconds on the container's clock; false when unknown.
 struct TStreamEnds { int64_t fileEndUs = AV_NOPTS_VALUE, videoEndUs = AV_NOPTS_VALUE; };
 
-static bool ScanStreamEnds(const QByteArray& path, const AVInputFormat* ifmt, const AVFormatContext* main, int vindex,
-                    TStreamEnds& out)
+static bool ScanStreamEnds(const QByteArray& path, const AVInputFormat* ifmt, const AVFormatContext* main,
+                           int vindex, TStreamEnds& out)
 {
     // Formats whose streams only appear while reading have their end read by
     // libavformat itself; the stream numbers of a second demuxer could differ.
@@ -183,8 +183,7 @@ static bool ScanStreamEnds(const QByteArray& path, const AVInputFormat* ifmt, co
     constexpr int MaxPackets = 20000;  // a long GOP with its audio; beyond that the header stands
     int64_t fileEnd = AV_NOPTS_VALUE, videoEnd = AV_NOPTS_VALUE;
     int n = 0;
-    int ret = 0;
-    for (; n < MaxPackets && (ret = av_read_frame(fmt.get(), pkt.get())) >= 0; ++n) {
+    for (; n < MaxPackets && av_read_frame(fmt.get(), pkt.get()) >= 0; ++n) {
         const AVStream* st = fmt->streams[pkt->stream_index];
         if (pkt->pts != AV_NOPTS_VALUE) {
             const int64_t end = av_rescale_q(pkt->pts + std::max<int64_t>(pkt->duration, 0), st->time_base,
@@ -401,6 +400,16 @@ struct TFFDecoder::Impl {
         if (want == AVDISCARD_NONREF)
             ++skipped;  // counted as asked; a referenced frame is decoded anyway
         dec->skip_frame = want;
+    }
+
+    // A new hint; without one every frame is decoded again, whatever the
+    // last packet asked of the codec.
+    void SetHint(std::function<bool(int64_t, int64_t)> hint)
+    {
+        skipHint = std::move(hint);
+        recentCount = recentNext = 0;
+        if (!skipHint && dec)
+            dec->skip_frame = AVDISCARD_DEFAULT;
     }
 
     void SendFlush()
@@ -842,10 +851,7 @@ bool TFFDecoder::LastDecodeDamaged() const { return d->damaged; }
 
 void TFFDecoder::SetSkipHint(std::function<bool(int64_t, int64_t)> superseded)
 {
-    d->skipHint = std::move(superseded);
-    d->recentCount = d->recentNext = 0;
-    if (!d->skipHint && d->dec)
-        d->dec->skip_frame = AVDISCARD_DEFAULT;
+    d->SetHint(std::move(superseded));
 }
 
 int64_t TFFDecoder::SkippedFrames() const { return d->skipped; }
@@ -1038,9 +1044,9 @@ bool LocateVideoPTSCallback(TFFDecoder* decoder, int64_t pts, const std::functio
     struct THintGuard {
         TFFDecoder::Impl& M;
         std::function<bool(int64_t, int64_t)> Saved;
-        ~THintGuard() { M.skipHint = std::move(Saved); }
+        ~THintGuard() { M.SetHint(std::move(Saved)); }
     } guard{m, m.skipHint};
-    m.skipHint = [pts](int64_t, int64_t later) { return later <= pts; };
+    m.SetHint([pts](int64_t, int64_t later) { return later <= pts; });
 
     // Already there, or close enough ahead to decode on.
     if (m.hasCur && !m.damaged && m.curPts <= pts) {

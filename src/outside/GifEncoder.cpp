@@ -234,14 +234,16 @@ bool TGifEncoder::TImpl::Submit(int delayCs)
     // Grain that changes every frame is not worth drawing: the tolerance and
     // the keep-shown slack grow with it. A scene cut reads as one noisy frame,
     // so the estimate is the median of the last few.
-    if (HaveFirst && (Options.TolerancePerNoise > 0 || Options.SlackPerNoise > 0)) {
-        NoiseHistory.push_back(std::max(0.0, FrameNoise(Current, Previous, w, h)));
-        if (NoiseHistory.size() > 5) NoiseHistory.pop_front();
-        std::vector<double> sorted(NoiseHistory.begin(), NoiseHistory.end());
-        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-        Noise = sorted[sorted.size() / 2];
+    if (Options.TolerancePerNoise > 0 || Options.SlackPerNoise > 0) {
+        if (HaveFirst) {
+            NoiseHistory.push_back(std::max(0.0, FrameNoise(Current, Previous, w, h)));
+            if (NoiseHistory.size() > 5) NoiseHistory.pop_front();
+            std::vector<double> sorted(NoiseHistory.begin(), NoiseHistory.end());
+            std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+            Noise = sorted[sorted.size() / 2];
+        }
+        Previous = Current;
     }
-    Previous = Current;
     const double grain = std::max(0.0, Noise - Options.NoiseFloor);
     const int tol = std::max(0, Options.Tolerance) + int(std::lround(Options.TolerancePerNoise * grain));
     const float slackPerMse = Options.KeepSlackPerMse * float(1.0 + Options.SlackPerNoise * grain);

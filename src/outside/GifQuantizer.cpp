@@ -58,7 +58,6 @@ bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTra
             ReadPalette(FPrev.get(), withTransparent, palette, transparent);
             const double err = RemapError(rgba, pixels, palette);
             if (err <= FPrevRemapMse * FOptions.ReuseRatio + FOptions.ReuseSlack) {
-                ++FReused;
                 FMse = FPrevMse;
                 return true;
             }

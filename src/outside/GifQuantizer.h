@@ -57,8 +57,4 @@ private:
     double FPrevMse = 0;
     double FPrevRemapMse = 0;
     bool FPrevTransparent = false;
-    int FReused = 0;
-
-public:
-    int Reused() const { return FReused; }  // pictures that took the kept palette
 };
