@@ -2,7 +2,7 @@
 // file. Compares the frame writer with Qt's general image writer on 1080p
 // frames, in the same run.
 
-#include "model/VGProj.h"
+#include "VGProj.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 //                    [--quality Q] [--speed S] [--dither D] [--tolerance T] [--threads N]
 // Prints frames written, size, seconds and peak memory on stderr.
 
-#include "outside/GifEncoder.h"
+#include "GifEncoder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

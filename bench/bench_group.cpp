@@ -13,10 +13,10 @@
 // The bitmap files go to the application's own temporary folder (or FOLDER),
 // whose file system is printed: page-cache writes on tmpfs and ext4 differ.
 #include "FixtureVideo.h"
-#include "app/VGApp.h"
-#include "model/VGProj.h"
-#include "outside/FFDecoder.h"
-#include "outside/ZelMessages.h"
+#include "VGApp.h"
+#include "VGProj.h"
+#include "FFDecoder.h"
+#include "ZelMessages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -268,6 +268,7 @@ TForward ForwardMs(TFFDecoder& dec, int64_t t, QStringList& files)
     TForward out;
     TVGProj proj;
     proj.LoadStreamInfo(&dec);
+    proj.TempFolder = App->TempFolder;
     ProgressCounter wnd;
     QList<TVGFrame*> list;
     QElapsedTimer timer;

@@ -3,7 +3,7 @@
 //
 //   bench_locate [SECONDS] [LOCATES]
 #include "FixtureVideo.h"
-#include "outside/FFDecoder.h"
+#include "FFDecoder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // callback that only counts. Prints how many frames came more than one frame
 // period late and the CPU seconds spent per second of video, against plain
 // decoding of the same frames in the same run.
-#include "decode/DecodePlayer.h"
+#include "DecodePlayer.h"
 #include "FixtureVideo.h"
 
 #include <QCoreApplication>

@@ -3,12 +3,12 @@
 // installation GUID check, language files and the thumbnail marks.
 #include "TestSupport.h"
 
-#include "app/Language.h"
-#include "app/VGApp.h"
-#include "app/VGUIApp.h"
-#include "model/VGConfig.h"
-#include "outside/Zelfunction.h"
-#include "outside/Zellog.h"
+#include "Language.h"
+#include "VGApp.h"
+#include "VGUIApp.h"
+#include "VGConfig.h"
+#include "Zelfunction.h"
+#include "Zellog.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -186,6 +186,7 @@ protected:
         FApp = std::make_unique<TApp>(FExe);
         QFile::remove(TApp::DataFolder() + "ConfigSet.vgset");
         VGConfig = new TVGConfig;
+        VGConfig->FileName = TApp::ConfigFileName();
     }
     void TearDown() override
     {
@@ -198,6 +199,7 @@ protected:
     {
         static std::unique_ptr<TVGConfig> c;
         c = std::make_unique<TVGConfig>();
+        c->FileName = TApp::ConfigFileName();
         c->LoadConfig();
         return c.get();
     }

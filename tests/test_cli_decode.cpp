@@ -2,7 +2,7 @@
 // every frame from the start.
 #include "FixtureVideo.h"
 #include "TestSupport.h"
-#include "outside/FFDecoder.h"
+#include "FFDecoder.h"
 
 #include <QFile>
 #include <QProcess>

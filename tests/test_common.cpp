@@ -2,10 +2,10 @@
 // seam, signals, and the text, geometry and bitmap helpers.
 #include "TestSupport.h"
 
-#include "outside/ZelMutex.h"
-#include "outside/ZelSignals.h"
-#include "outside/Zelfunction.h"
-#include "outside/Zellog.h"
+#include "ZelMutex.h"
+#include "ZelSignals.h"
+#include "Zelfunction.h"
+#include "Zellog.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,10 +3,10 @@
 
 #include "TestSupport.h"
 
-#include "app/VGApp.h"
-#include "model/VGConfig.h"
-#include "outside/ZelFloat.h"
-#include "outside/Zelfunction.h"
+#include "VGApp.h"
+#include "VGConfig.h"
+#include "ZelFloat.h"
+#include "Zelfunction.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -60,7 +60,6 @@ TEST(Config, DefaultFileByteForByte)
     const QString dir = MakeTempDir("cfgdefault");
     TVGConfig c;
     EXPECT_EQ(c.ProjectName, QStringLiteral("VG"));
-    EXPECT_EQ(c.FileName, TApp::DataFolder() + QStringLiteral("ConfigSet.vgset"));
     c.FileName = dir + QStringLiteral("ConfigSet.vgset");
     ASSERT_TRUE(c.SaveConfig(true));
     const QString text = QStringLiteral(

@@ -1,13 +1,13 @@
 // The conversion: the planning rules on their own, then whole conversions of
 // fixture videos whose frames show their own index, decoded back.
-#include "outside/VGConvert.h"
+#include "VGConvert.h"
 
 #include "FixtureVideo.h"
 #include "TestSupport.h"
-#include "model/VGProj.h"
-#include "model/VGProj.h"
-#include "outside/FFDecoder.h"
-#include "outside/ZelMessages.h"
+#include "VGProj.h"
+#include "VGProj.h"
+#include "FFDecoder.h"
+#include "ZelMessages.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,9 +4,9 @@
 #include "FixtureVideo.h"
 #include "GifRead.h"
 #include "TestSupport.h"
-#include "model/VGProj.h"
-#include "outside/FFDecoder.h"
-#include "outside/VGConvert.h"
+#include "VGProj.h"
+#include "FFDecoder.h"
+#include "VGConvert.h"
 
 #include <QCoreApplication>
 #include <QDir>

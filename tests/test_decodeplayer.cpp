@@ -1,6 +1,6 @@
 // Playback and seek threads on real decoded fixture videos whose frames show
 // their own index, so "which frame was shown" is read back, not assumed.
-#include "decode/DecodePlayer.h"
+#include "DecodePlayer.h"
 #include "FixtureVideo.h"
 #include "TestSupport.h"
 

@@ -2,7 +2,7 @@
 // against real files made by others.
 #include "FixtureVideo.h"
 #include "TestSupport.h"
-#include "outside/FFDecoder.h"
+#include "FFDecoder.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -4,13 +4,13 @@
 #include "TestSupport.h"
 
 #include "FixtureVideo.h"
-#include "app/VGApp.h"
-#include "model/VGFrames.h"
-#include "model/VGProj.h"
-#include "outside/BitmapFile.h"
-#include "outside/FFDecoder.h"
-#include "outside/ZelMessages.h"
-#include "outside/Zellog.h"
+#include "VGApp.h"
+#include "VGFrames.h"
+#include "VGProj.h"
+#include "BitmapFile.h"
+#include "FFDecoder.h"
+#include "ZelMessages.h"
+#include "Zellog.h"
 
 #include <QDir>
 #include <QFile>
@@ -357,6 +357,7 @@ protected:
         ASSERT_TRUE(Decoder.LoadFile(gClip.Path));
         Decoder.SetBitmapBitsPixel(24);
         Proj.LoadStreamInfo(&Decoder);
+        Proj.TempFolder = gApp->TempFolder;
     }
     static int64_t Time(int index) { return FixtureFrameTimeUs(gClip, index); }
     // Indexes shown by the frames' bitmap files.
@@ -488,16 +489,15 @@ TEST_F(FrameGroups, AnUnwritableBitmapGivesNoFrame)
         QFile f(blocker);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
-    const QString saved = App->TempFolder;
-    App->TempFolder = blocker + "/temp/";  // a folder below a file cannot be made
+    Proj.TempFolder = blocker + "/temp/";  // a folder below a file cannot be made
     LogCapture log;
     QList<TVGFrame*> list;
     Proj.DecodeForward(&Decoder, 5, &Wnd, list, Time(5));
-    App->TempFolder = saved;
     EXPECT_TRUE(list.isEmpty());
     EXPECT_TRUE(Proj.Frames.IsEmpty());
     EXPECT_TRUE(log.Text().contains("cannot write the frame bitmap")) << log.Text().toStdString();
 
+    Proj.TempFolder = gApp->TempFolder;
     Proj.DecodeForward(&Decoder, 2, &Wnd, list, Time(5));  // and recovers once it can write
     EXPECT_EQ(Indexes(list), Range(5, 6));
 }
@@ -539,6 +539,7 @@ TEST_F(FrameGroups, FilesHoldTheDecodersPictureExactly)
             dec.SetBitmapBitsPixel(bits);
             TVGProj proj;
             proj.LoadStreamInfo(&dec);
+            proj.TempFolder = gApp->TempFolder;
             QList<TVGFrame*> list;
             proj.DecodeForward(&dec, 3, &Wnd, list, FixtureFrameTimeUs(clip, 2));
             ASSERT_EQ(list.count(), 3);
@@ -561,16 +562,14 @@ TEST_F(FrameGroups, FilesHoldTheDecodersPictureExactly)
 // A write that fails part-way gives no frame, a log line and no file left behind.
 TEST_F(FrameGroups, AShortWriteGivesNoFrameAndLeavesNoFile)
 {
-    const QString saved = App->TempFolder;
-    App->TempFolder = MakeTempDir("shortwrite");
+    Proj.TempFolder = MakeTempDir("shortwrite");
     LogCapture log;
     QList<TVGFrame*> list;
     {
         FileSizeLimit limit(20000);  // below one 160x120 bitmap, above the log's few lines
         Proj.DecodeForward(&Decoder, 4, &Wnd, list, Time(5));
     }
-    const QString folder = App->TempFolder;
-    App->TempFolder = saved;
+    const QString folder = Proj.TempFolder;
     EXPECT_TRUE(list.isEmpty());
     EXPECT_TRUE(Proj.Frames.IsEmpty());
     EXPECT_TRUE(BitmapsIn(folder).isEmpty()) << BitmapsIn(folder).join(' ').toStdString();

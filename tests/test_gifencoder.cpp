@@ -3,7 +3,7 @@
 
 #include "GifRead.h"
 #include "TestSupport.h"
-#include "outside/GifEncoder.h"
+#include "GifEncoder.h"
 
 #include <QFile>
 #include <QFileInfo>

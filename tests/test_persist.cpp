@@ -3,10 +3,10 @@
 
 #include "TestSupport.h"
 
-#include "model/VGTypes.h"
-#include "outside/ZelFloat.h"
-#include "outside/Zelfunction.h"
-#include "persist/BaseProj.h"
+#include "VGTypes.h"
+#include "ZelFloat.h"
+#include "Zelfunction.h"
+#include "BaseProj.h"
 
 #include <QDir>
 #include <QFile>

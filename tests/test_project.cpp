@@ -3,9 +3,9 @@
 
 #include "TestSupport.h"
 
-#include "model/VGConfig.h"
-#include "model/VGProj.h"
-#include "outside/FFDecoder.h"
+#include "VGConfig.h"
+#include "VGProj.h"
+#include "FFDecoder.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

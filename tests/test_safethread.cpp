@@ -1,7 +1,7 @@
 // The thread base: hand-off to the main thread, freeing without deadlock,
 // release after stop, errors that stay inside the thread.
-#include "outside/Zelclasses.h"
-#include "outside/Zellog.h"
+#include "Zelclasses.h"
+#include "Zellog.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 // call from a worker thread shown by the main thread.
 #include "TestSupport.h"
 
-#include "outside/Zelfunction.h"
-#include "ui/chrome/UIUtils.h"
+#include "Zelfunction.h"
+#include "UIUtils.h"
 
 #include <QApplication>
 #include <QMessageBox>

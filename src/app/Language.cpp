@@ -1,6 +1,6 @@
-#include "app/Language.h"
+#include "Language.h"
 
-#include "outside/Zelfunction.h"
+#include "Zelfunction.h"
 
 #include <QFile>
 #include <QFileInfo>

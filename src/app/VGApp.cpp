@@ -1,12 +1,12 @@
-#include "app/VGApp.h"
+#include "VGApp.h"
 
-#include "app/Language.h"
-#include "model/VGConfig.h"
-#include "outside/ZelInstance.h"
-#include "outside/ZelMessages.h"
-#include "outside/ZelMutex.h"
-#include "outside/Zelfunction.h"
-#include "outside/Zellog.h"
+#include "Language.h"
+#include "VGConfig.h"
+#include "ZelInstance.h"
+#include "ZelMessages.h"
+#include "ZelMutex.h"
+#include "Zelfunction.h"
+#include "Zellog.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -185,6 +185,7 @@ void TApp::CheckInstallGUID()
     } else if (VGConfig->InstallGUID != guid) {
         MsgOut(QStringLiteral("New installation: settings reset to defaults"));
         auto fresh = std::make_unique<TVGConfig>();
+        fresh->FileName = VGConfig->FileName;
         fresh->InstallGUID = guid;
         delete VGConfig;
         VGConfig = fresh.release();

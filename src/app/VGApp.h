@@ -29,6 +29,7 @@ public:
     QString ExeFolder;
     QString TempFolder;
     static QString DataFolder();        // needs no application object
+    static QString ConfigFileName() { return DataFolder() + QStringLiteral("ConfigSet.vgset"); }
     QString SkinFolder() const;
     // TempFolder + a new GUID + ext; makes TempFolder first when it is missing.
     QString TempFileName(const QString& ext);

@@ -1,7 +1,7 @@
-#include "app/VGUIApp.h"
+#include "VGUIApp.h"
 
-#include "app/VGApp.h"
-#include "outside/Zelfunction.h"
+#include "VGApp.h"
+#include "Zelfunction.h"
 
 #include <QImageReader>
 

@@ -1,12 +1,12 @@
 // The program: builds the process-wide objects, checks the installation and
 // runs the main window.
-#include "app/VGApp.h"
-#include "app/VGUIApp.h"
-#include "model/VGConfig.h"
-#include "outside/ZelSignals.h"
-#include "outside/Zelfunction.h"
-#include "ui/chrome/UIUtils.h"
-#include "ui/main/MainFrm.h"
+#include "VGApp.h"
+#include "VGUIApp.h"
+#include "VGConfig.h"
+#include "ZelSignals.h"
+#include "Zelfunction.h"
+#include "UIUtils.h"
+#include "MainFrm.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -36,6 +36,7 @@ int main(int argc, char** argv)
     auto uiApp = std::make_unique<TUIApp>();
     UIApp = uiApp.get();
     VGConfig = new TVGConfig;  // owned here; CheckInstallGUID may replace it
+    VGConfig->FileName = TApp::ConfigFileName();
     auto app = std::make_unique<TApp>();
     App = app.get();
 

@@ -1,4 +1,4 @@
-#include "decode/DecodePlayer.h"
+#include "DecodePlayer.h"
 
 #include <QThread>
 #include <chrono>

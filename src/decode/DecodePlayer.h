@@ -3,9 +3,9 @@
 // main window's decoder, never at the same time as anyone else, and hand
 // every picture to OnFrame, which runs on the main thread; neither paints.
 
-#include "outside/FFDecoder.h"
-#include "outside/ZelMessages.h"
-#include "outside/Zelclasses.h"
+#include "FFDecoder.h"
+#include "ZelMessages.h"
+#include "Zelclasses.h"
 
 #include <QImage>
 #include <QObject>

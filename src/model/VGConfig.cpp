@@ -1,13 +1,11 @@
-#include "model/VGConfig.h"
-
-#include "app/VGApp.h"
+#include "VGConfig.h"
 
 TVGConfig* VGConfig = nullptr;
 
 TVGConfig::TVGConfig(QObject* AOwner) : TBaseConfig(AOwner)
 {
+    // FileName is the owner's to set: the model knows no folders.
     ProjectName = QStringLiteral("VG");
-    FileName = TApp::DataFolder() + QStringLiteral("ConfigSet.vgset");
 }
 
 void TVGConfig::ApplyDefaultFont(QString& Name, int& Size, TFontStyles& Styles, int& Color) const

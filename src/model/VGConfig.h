@@ -5,8 +5,8 @@
 // field raises no change notification. Stored in DataFolder + "ConfigSet.vgset"
 // with one element per property in the order below.
 
-#include "model/VGTypes.h"
-#include "persist/BaseProj.h"
+#include "VGTypes.h"
+#include "BaseProj.h"
 
 class TTextObj;
 
@@ -28,7 +28,8 @@ class TVGConfig : public TBaseConfig {
     Q_PROPERTY(int FontColor MEMBER FontColor)
     Q_PROPERTY(VG::TFontStyles FontStyles MEMBER FontStyles)
 public:
-    // ProjectName "VG", FileName TApp::DataFolder() + "ConfigSet.vgset".
+    // ProjectName "VG"; the owner names the file
+    // (the application's is TApp::ConfigFileName()).
     Q_INVOKABLE explicit TVGConfig(QObject* AOwner = nullptr);
 
     bool InstallTracked = false;      // the installation report has been sent

@@ -1,7 +1,7 @@
-#include "model/VGFrames.h"
+#include "VGFrames.h"
 
-#include "outside/FFDecoder.h"
-#include "outside/Zelfunction.h"
+#include "FFDecoder.h"
+#include "Zelfunction.h"
 
 void TVGFrame::SetNext(TVGFrame* frame)
 {

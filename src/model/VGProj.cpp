@@ -1,13 +1,13 @@
-#include "model/VGProj.h"
+#include "VGProj.h"
 
-#include "app/VGApp.h"
-#include "model/VGConfig.h"
-#include "outside/BitmapFile.h"
-#include "outside/FFDecoder.h"
-#include "outside/VGConvert.h"
-#include "outside/ZelMessages.h"
-#include "outside/Zelfunction.h"
+#include "VGConfig.h"
+#include "BitmapFile.h"
+#include "FFDecoder.h"
+#include "VGConvert.h"
+#include "ZelMessages.h"
+#include "Zelfunction.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -424,8 +424,8 @@ TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
     if (!decoder)
         return nullptr;
     const int64_t pts = decoder->CurrentPTS();
-    if (!App) {
-        MsgOut(QStringLiteral("MakeFrame: no application object for the temporary folder"));
+    if (TempFolder.isEmpty()) {
+        MsgOut(QStringLiteral("MakeFrame: the project has no temporary folder"));
         return nullptr;
     }
     // Converted straight into the file's layout in a buffer kept from frame
@@ -437,7 +437,10 @@ TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
                + decoder->FileName() + QStringLiteral("\": ") + decoder->LastError());
         return nullptr;
     }
-    const QString file = App->TempFileName(QStringLiteral(".bmp"));
+    // The folder is made again if something removed it while the program ran.
+    if (!QFileInfo(TempFolder).isDir())
+        QDir().mkpath(TempFolder);
+    const QString file = TempFolder + CreateNewGUID() + QStringLiteral(".bmp");
     QString error = QStringLiteral("no file name");
     if (file.isEmpty() || !WriteBitmapFile(*FFrameRows, file, &error)) {
         MsgOut(QStringLiteral("MakeFrame: cannot write the frame bitmap \"") + file + QStringLiteral("\": ") + error);
@@ -563,7 +566,8 @@ TVideo2GifThread* TVGProj::StartConversion(QObject* wnd)
     flag.OnDrawOverlay = [this](QPainter* painter, int w, int h) { DrawOverlays(painter, w, h); };
     if (HasDeletedInRange())
         flag.OnFrameDeleted = [this](int64_t pts) { return IsFrameDeleted(pts); };
-    flag.LibFolder = (App ? App->ExeFolder : QString()) + QStringLiteral("resource/FFDLL/");
+    flag.LibFolder = LibFolder;
+    flag.TempFolder = TempFolder;
     flag.NotifyWnd = wnd;
     flag.FinishMsg = WM_CONVERTFINISH;
     flag.ProgressMsg = WM_CONVERTPROGRESS;

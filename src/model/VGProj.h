@@ -6,8 +6,8 @@
 // dragging them, keeps the clip range on decoded frames and decodes groups of
 // frames into its frame list. It is never written to disk.
 
-#include "model/VGFrames.h"
-#include "model/VGTypes.h"
+#include "VGFrames.h"
+#include "VGTypes.h"
 
 #include <QColor>
 #include <QFont>
@@ -148,6 +148,12 @@ public:
     uint8_t Flip = 0;       // 1 horizontally, 2 vertically, 3 both
     uint8_t Rotation = 0;   // 1 = 90, 2 = 180, 3 = 270 degrees
     uint8_t Sequence = 0;   // 0 original, 1 reverse, 2 ping-pong
+
+    // Given by the owner, each ending in '/': frame bitmaps and the
+    // conversion's working files go to TempFolder (no frames without it);
+    // LibFolder is the decoder libraries' folder handed to the conversion.
+    QString TempFolder;
+    QString LibFolder;
 
     void LoadStreamInfo(TFFDecoder* decoder);
     bool HasVideo() const { return VideoWidth >= 1 && VideoHeight >= 1; }

@@ -1,7 +1,7 @@
-#include "persist/BaseProj.h"
+#include "BaseProj.h"
 
-#include "outside/ZelFile.h"
-#include "outside/Zelfunction.h"
+#include "ZelFile.h"
+#include "Zelfunction.h"
 
 #include <QCoreApplication>
 #include <QDomProcessingInstruction>

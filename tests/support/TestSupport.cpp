@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "outside/Zelfunction.h"
+#include "Zelfunction.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,11 +3,11 @@
 // thread), reporting progress on stderr.
 #include "Cli.h"
 
-#include "model/VGConfig.h"
-#include "model/VGProj.h"
-#include "outside/FFDecoder.h"
-#include "outside/VGConvert.h"
-#include "outside/ZelMessages.h"
+#include "VGConfig.h"
+#include "VGProj.h"
+#include "FFDecoder.h"
+#include "VGConvert.h"
+#include "ZelMessages.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 // ganterly-cli info / frame / group: the decoder from the command line.
 #include "Cli.h"
 
-#include "outside/FFDecoder.h"
+#include "FFDecoder.h"
 
 #include <QFileInfo>
 #include <QImage>

@@ -1,7 +1,7 @@
 // ganterly-cli: the program's own code from the command line.
 #include "Cli.h"
 
-#include "outside/Zelfunction.h"
+#include "Zelfunction.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
-#include "ui/chrome/UIUtils.h"
+#include "UIUtils.h"
 
-#include "app/VGApp.h"
-#include "outside/Zelfunction.h"
+#include "VGApp.h"
+#include "Zelfunction.h"
 
 #include <QApplication>
 #include <QGuiApplication>

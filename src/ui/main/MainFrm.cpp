@@ -1,6 +1,6 @@
-#include "ui/main/MainFrm.h"
+#include "MainFrm.h"
 
-#include "app/VGApp.h"
+#include "VGApp.h"
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
 {

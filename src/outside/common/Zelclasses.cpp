@@ -1,6 +1,6 @@
-#include "outside/Zelclasses.h"
+#include "Zelclasses.h"
 
-#include "outside/Zelfunction.h"
+#include "Zelfunction.h"
 
 #include <QCoreApplication>
 #include <condition_variable>

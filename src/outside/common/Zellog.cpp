@@ -1,6 +1,6 @@
-#include "outside/Zellog.h"
+#include "Zellog.h"
 
-#include "outside/ZelMutex.h"
+#include "ZelMutex.h"
 
 #include <QDateTime>
 #include <QDir>

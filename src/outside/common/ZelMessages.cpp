@@ -1,4 +1,4 @@
-#include "outside/ZelMessages.h"
+#include "ZelMessages.h"
 
 #include <QCoreApplication>
 

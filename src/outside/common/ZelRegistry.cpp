@@ -7,7 +7,7 @@
 // Section and value names compare without regard to case, as registry names
 // do. The parser is our own because QSettings treats backslashes in section
 // names as group separators.
-#include "outside/Zelfunction.h"
+#include "Zelfunction.h"
 
 #include <QFile>
 #include <QMutex>

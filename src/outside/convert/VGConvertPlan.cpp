@@ -1,6 +1,6 @@
 // The planning rules of the conversion: which source frame each GIF frame
 // shows, how long it stays, in which order, at which size.
-#include "outside/VGConvert.h"
+#include "VGConvert.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "outside/BitmapFile.h"
+#include "BitmapFile.h"
 
 #include <QFile>
 #include <algorithm>

@@ -1,9 +1,9 @@
 // The video decoder on FFmpeg: demuxing, the send/receive decode loop, RGB
 // conversion with swscale, seeking and exact-frame location.
-#include "outside/FFDecoder.h"
+#include "FFDecoder.h"
 
-#include "outside/BitmapFile.h"
-#include "outside/Zelfunction.h"
+#include "BitmapFile.h"
+#include "Zelfunction.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,13 +2,13 @@
 // encoder quantises on its own small pool and writes in order. Frames kept
 // for reverse and ping-pong order go to a file, so memory stays bounded
 // whatever the clip's length.
-#include "outside/VGConvert.h"
+#include "VGConvert.h"
 
-#include "app/VGApp.h"
-#include "outside/FFDecoder.h"
-#include "outside/GifEncoder.h"
+#include "FFDecoder.h"
+#include "GifEncoder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
@@ -366,8 +366,8 @@ QString TVideo2GifThread::Impl::Run(int& written)
 
     TFrameStore store;
     if (Sequence != 0) {
-        const QString folder = (App && !App->TempFolder.isEmpty()) ? App->TempFolder
-                                                                   : QFileInfo(F.GifFileName).absolutePath() + '/';
+        // Never beside the output: a stopped run must not leave working files there.
+        const QString folder = F.TempFolder.isEmpty() ? QDir::tempPath() + '/' : F.TempFolder;
         QImage probe(Final, QImage::Format_RGB888);
         const int64_t capacity = Sequence == 1 ? MaxFrames : int64_t(MaxFrames) + 1;
         if (QString err = store.Open(UniqueSibling(folder + QStringLiteral("frames"), QStringLiteral(".rgb")),

@@ -1,7 +1,7 @@
-#include "outside/GifEncoder.h"
+#include "GifEncoder.h"
 
-#include "outside/GifQuantizer.h"
-#include "outside/GifWriter.h"
+#include "GifQuantizer.h"
+#include "GifWriter.h"
 
 #include <algorithm>
 #include <atomic>

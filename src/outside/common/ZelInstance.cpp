@@ -1,6 +1,6 @@
-#include "outside/ZelInstance.h"
+#include "ZelInstance.h"
 
-#include "outside/Zelfunction.h"
+#include "Zelfunction.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>

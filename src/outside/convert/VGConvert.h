@@ -4,7 +4,7 @@
 // rotates and flips every frame, and feeds the GIF encoder. Reports to a
 // receiver by posted TMessageEvents (progress, then one finish or one error).
 
-#include "outside/ZelMessages.h"
+#include "ZelMessages.h"
 
 #include <QObject>
 #include <QSize>
@@ -53,6 +53,9 @@ struct TVGConvertFlag {
     // true leaves the frame out. Empty when no frame of the range is deleted.
     std::function<bool(int64_t)> OnFrameDeleted;
     QString LibFolder;
+    // Working files (the frame store of reversed orders) go here; empty means
+    // the system's temporary folder. Ends in '/'.
+    QString TempFolder;
     QObject* NotifyWnd = nullptr;
     uint32_t FinishMsg = WM_CONVERTFINISH;
     uint32_t ProgressMsg = WM_CONVERTPROGRESS;

@@ -1,4 +1,4 @@
-#include "outside/GifWriter.h"
+#include "GifWriter.h"
 
 #include <QFile>
 #include <cerrno>

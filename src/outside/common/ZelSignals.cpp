@@ -1,6 +1,6 @@
-#include "outside/ZelSignals.h"
+#include "ZelSignals.h"
 
-#include "outside/Zelfunction.h"
+#include "Zelfunction.h"
 
 #include <QSocketNotifier>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "outside/GifQuantizer.h"
+#include "GifQuantizer.h"
 
 #include <algorithm>
 #include <libimagequant.h>

@@ -1,5 +1,5 @@
-#include "outside/ZelFile.h"
-#include "outside/Zelfunction.h"
+#include "ZelFile.h"
+#include "Zelfunction.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "outside/ZelMutex.h"
+#include "ZelMutex.h"
 
-#include "outside/Zelfunction.h"
+#include "Zelfunction.h"
 
 #include <QDir>
 #include <cerrno>

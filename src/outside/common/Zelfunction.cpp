@@ -1,4 +1,4 @@
-#include "outside/Zelfunction.h"
+#include "Zelfunction.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,8 +1,8 @@
 // Floating point text as the settings file stores it: written with the
 // system's decimal separator, read back with either separator.
 
-#include "outside/ZelFloat.h"
-#include "outside/Zelfunction.h"
+#include "ZelFloat.h"
+#include "Zelfunction.h"
 
 #include <QLocale>
 #include <cmath>
