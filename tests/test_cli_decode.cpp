@@ -94,8 +94,7 @@ TEST(CliDecode, FrameEqualsDecodingFromTheStart)
     const QString dir = SharedMediaDir();
     if (dir.isEmpty())
         GTEST_SKIP() << "shared media missing";
-    if (QStandardPaths::findExecutable("ffmpeg").isEmpty())
-        GTEST_SKIP() << "ffmpeg command line missing";
+    REQUIRE_INDEPENDENT_TOOL(ffmpegTool, "ffmpeg");
     const QString out = MakeTempDir("cliframe");
     for (const char* name : {"oa4_launch.webm", "exoplayer-sample.mkv", "bear-vp9-odd-dimensions.webm"}) {
         const QString file = dir + name;
@@ -215,9 +214,7 @@ TEST(CliDecode, NonSquarePixelsAndMirroredClips)
     EXPECT_EQ(ReadFixtureIndex(QImage(png)), 7);
 
     // The command line's own aspect correction of the same frame.
-    const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg");
-    if (ffmpeg.isEmpty())
-        GTEST_SKIP() << "ffmpeg command line missing";
+    REQUIRE_INDEPENDENT_TOOL(ffmpeg, "ffmpeg");
     QProcess p;
     p.start(ffmpeg, {"-v", "error", "-i", c.Path, "-vf",
                      "select=eq(n\\,5),scale=iw*sar:ih:flags=bicubic,setsar=1,format=rgb24",

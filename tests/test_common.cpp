@@ -61,12 +61,13 @@ TEST(Log, MsgOutWritesOnlyThroughTheProcessLog)
 }
 
 // Run as a child process by the test below.
-TEST(LogHelper, WriteLines)
+TEST_CHILD(LogWriter)
 {
     const QString file = qEnvironmentVariable("GANTERLY_LOG_HELPER_FILE");
     if (file.isEmpty())
-        GTEST_SKIP() << "helper of Log.WritersInSeveralProcessesAndThreadsKeepWholeLines";
+        return 2;
     WriteLogLines(file, qEnvironmentVariable("GANTERLY_LOG_HELPER_TAG"));
+    return 0;
 }
 
 TEST(Log, WritersInSeveralProcessesAndThreadsKeepWholeLines)
@@ -79,7 +80,7 @@ TEST(Log, WritersInSeveralProcessesAndThreadsKeepWholeLines)
         env.insert("GANTERLY_LOG_HELPER_FILE", file);
         env.insert("GANTERLY_LOG_HELPER_TAG", tag);
         p->setProcessEnvironment(env);
-        p->start(QCoreApplication::applicationFilePath(), {"--gtest_filter=LogHelper.WriteLines"});
+        p->start(QCoreApplication::applicationFilePath(), ChildArgs("LogWriter"));
         procs.append(p);
     }
     // Two threads of this process at the same time, through one log object.

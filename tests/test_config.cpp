@@ -140,18 +140,21 @@ TEST(Config, ChangedSettingsRoundTrip)
 
 // Run by KilledDuringSaveLeavesOldOrNewFile in a child process: saves the two
 // versions in turn until it is killed.
-TEST(Config, DISABLED_SaveLoopChild)
+TEST_CHILD(SaveLoop)
 {
     const QString path = qEnvironmentVariable("GANTERLY_SAVE_LOOP");
-    ASSERT_FALSE(path.isEmpty()) << "only run as the child of the kill test";
+    if (path.isEmpty())
+        return 2;
     TVGConfig first, second;
     MakeVersion(second, true);
     first.FileName = second.FileName = path;
-    ASSERT_TRUE(first.SaveConfig(true));
+    if (!first.SaveConfig(true))
+        return 1;
     fputs("ready\n", stdout);
     fflush(stdout);
     for (int i = 0; i < 20000; ++i)
         (i % 2 ? first : second).SaveConfig(true);
+    return 0;
 }
 
 TEST(Config, KilledDuringSaveLeavesOldOrNewFile)
@@ -174,9 +177,7 @@ TEST(Config, KilledDuringSaveLeavesOldOrNewFile)
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("GANTERLY_SAVE_LOOP"), path);
         child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=Config.DISABLED_SaveLoopChild"),
-                     QStringLiteral("--gtest_also_run_disabled_tests")});
+        child.start(QCoreApplication::applicationFilePath(), ChildArgs("SaveLoop"));
         ASSERT_TRUE(child.waitForStarted(10000));
         bool ready = false;
         while (!ready && child.waitForReadyRead(20000))

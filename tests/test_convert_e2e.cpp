@@ -253,8 +253,7 @@ QList<int> FpsFilterIndexes(const QString& video, int fps, const QString& dir)
 
 TEST(ConvertE2E, FramesMatchTheCommandLinesFpsFilter)
 {
-    if (QStandardPaths::findExecutable("ffmpeg").isEmpty())
-        GTEST_SKIP() << "ffmpeg command line missing";
+    REQUIRE_INDEPENDENT_TOOL(ffmpegTool, "ffmpeg");
     struct Case { int num, den, fps; };
     for (const Case& c : {Case{25, 1, 15}, Case{25, 1, 10}, Case{24, 1, 15}, Case{30000, 1001, 15}, Case{30, 1, 12},
                           Case{30, 1, 15}}) {

@@ -102,9 +102,7 @@ TEST(Fixture, StoredSizeUndoesRotationThenPixelShape)
 // FFmpeg's command line turns the rotated clip upright and reads the index we drew.
 TEST(Fixture, CommandLineSeesTheRotatedClipUpright)
 {
-    const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg");
-    if (ffmpeg.isEmpty())
-        GTEST_SKIP() << "ffmpeg command line missing";
+    REQUIRE_INDEPENDENT_TOOL(ffmpeg, "ffmpeg");
     const QString dir = MakeTempDir("fixrot");
     for (int rotation : {0, 90, 270}) {
         TFixtureVideo c;
@@ -126,9 +124,8 @@ TEST(Fixture, CommandLineSeesTheRotatedClipUpright)
 // stretch by it, sees the index we drew.
 TEST(Fixture, CommandLineSeesThePixelShape)
 {
-    const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg"), ffprobe = QStandardPaths::findExecutable("ffprobe");
-    if (ffmpeg.isEmpty() || ffprobe.isEmpty())
-        GTEST_SKIP() << "ffmpeg command line missing";
+    REQUIRE_INDEPENDENT_TOOL(ffmpeg, "ffmpeg");
+    REQUIRE_INDEPENDENT_TOOL(ffprobe, "ffprobe");
     const QString dir = MakeTempDir("fixsar");
     for (const char* ext : {"mp4", "mkv"}) {
         TFixtureVideo c;

@@ -21,6 +21,10 @@ int main(int argc, char** argv)
     QDir().mkpath(run);
     QFile::setPermissions(run, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QApplication app(argc, argv);
+    if (const int code = RunChildIfAsked(argc, argv); code >= 0) {
+        TestMsgBox::Install();
+        return code;
+    }
     ::testing::InitGoogleTest(&argc, argv);
     TestMsgBox::Install();
     return RUN_ALL_TESTS();

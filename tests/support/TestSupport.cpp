@@ -7,6 +7,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
+#include <QStandardPaths>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
 #include <memory>
@@ -37,6 +40,39 @@ QString SharedMediaDir()
     QDir d(QStringLiteral(GANTERLY_SHARED_MEDIA));
     return d.exists() ? d.absolutePath() + QLatin1Char('/') : QString();
 }
+
+namespace {
+QMap<QString, TChildEntry>& Children()
+{
+    static QMap<QString, TChildEntry> children;
+    return children;
+}
+}
+
+bool RegisterChild(const char* name, TChildEntry entry)
+{
+    Children().insert(QString::fromLatin1(name), entry);
+    return true;
+}
+
+QStringList ChildArgs(const char* name) { return {QStringLiteral("--child"), QString::fromLatin1(name)}; }
+
+int RunChildIfAsked(int argc, char** argv)
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "--child") != 0)
+            continue;
+        const auto entry = Children().value(QString::fromLatin1(argv[i + 1]));
+        if (!entry) {
+            fprintf(stderr, "no child entry named %s\n", argv[i + 1]);
+            return 2;
+        }
+        return entry();
+    }
+    return -1;
+}
+
+QString IndependentTool(const QString& name) { return QStandardPaths::findExecutable(name); }
 
 QString MakeTempDir(const QString& tag)
 {
