@@ -7,8 +7,10 @@
 #include "VGProj.h"
 #include "FFDecoder.h"
 
+#include <QFile>
 #include <QPainter>
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -394,6 +396,52 @@ TEST(ProjectOverlay, DrawOverlaysFromSeveralThreads)
         t.join();
     for (const auto& result : results)
         EXPECT_EQ(result, expected);
+}
+
+// The conversion thread draws and asks from a copy: what the main thread does
+// to the project afterwards (edits, frees) does not reach it.
+TEST(ProjectOverlay, SnapshotOutlivesChangesToTheProject)
+{
+    const QString dir = MakeTempDir("snapshot");
+    auto proj = std::make_unique<TVGProj>();
+    proj->VideoWidth = 320;
+    proj->VideoHeight = 240;
+    proj->SizeStyle = ssHalf;
+    proj->UseCrop = true;
+    proj->CropRect = {20, 10, 320, 240};
+    proj->StartPTS = 0;
+    proj->EndPTS = 1000000;
+    proj->Logo.Enabled = true;
+    proj->Logo.ImageFileName = SolidPicture(dir, qRgb(255, 0, 0), 8, 8);
+    proj->Logo.X = proj->Logo.Y = 100;
+    proj->Logo.Width = proj->Logo.Height = 40;
+    AddText(*proj, 40, 30, "Snapshot", 10);
+    for (int i = 0; i < 5; ++i)
+        proj->Frames.AddFrame(QString(), i * 200000)->Deleted = (i == 1 || i == 3);
+    proj->Frames.AddFrame(QString(), 2000000)->Deleted = true;   // outside the range
+    const QImage expected = DrawOutput(*proj);
+
+    const auto snap = proj->TakeSnapshot();
+    proj->Texts.Clear();
+    proj->Logo.Enabled = false;
+    QFile::remove(proj->Logo.ImageFileName);
+    proj->ResetLogoImage();
+    proj->Frames.Clear();
+    proj.reset();
+
+    const QSize size = expected.size();
+    QImage drawn = BlackImage(size.width(), size.height());
+    QPainter p(&drawn);
+    snap->Draw(p);
+    p.end();
+    EXPECT_EQ(drawn, expected);
+    EXPECT_FALSE(InkBox(drawn).isNull());
+    EXPECT_TRUE(snap->HasOverlays());
+    EXPECT_TRUE(snap->HasDeleted());
+    EXPECT_TRUE(snap->IsFrameDeleted(200000));
+    EXPECT_TRUE(snap->IsFrameDeleted(600000));
+    EXPECT_FALSE(snap->IsFrameDeleted(400000));
+    EXPECT_FALSE(snap->IsFrameDeleted(2000000));
 }
 
 TEST(ProjectHit, LogoFirstEvenWhenDisabledStrictEdges)

@@ -326,46 +326,72 @@ void TVGProj::ResetLogoImage()
     FLogoImage = QImage();
 }
 
-void TVGProj::DrawLogo(QPainter& painter, bool outputMode)
+namespace {
+
+// Overlays are placed in source pixels; on an output frame they move by the
+// crop's corner and scale by the output factors.
+struct TOverlayPlace {
+    QPointF Offset;      // subtracted before scaling
+    double ScaleX = 1.0;
+    double ScaleY = 1.0;
+};
+
+void PaintLogo(QPainter& painter, const TVGLogo& logo, const QImage& image, const TOverlayPlace& at)
 {
-    const QImage image = LogoImage();
     if (image.isNull())
         return;
-    double x = Logo.X, y = Logo.Y, w = Logo.Width, h = Logo.Height;
-    if (outputMode) {
-        const double sx = GetScaleX(), sy = GetScaleY();
-        // Both sides by the horizontal factor: the logo keeps its proportions.
-        w *= sx;
-        h *= sx;
-        if (UseCrop) {
-            x -= CropRect.Left;
-            y -= CropRect.Top;
-        }
-        x *= sx;
-        y *= sy;
-    }
+    // Both sides by the horizontal factor: the logo keeps its proportions.
+    const double w = logo.Width * at.ScaleX, h = logo.Height * at.ScaleX;
     if (!(w > 0) || !(h > 0))
         return;
+    const double x = (logo.X - at.Offset.x()) * at.ScaleX, y = (logo.Y - at.Offset.y()) * at.ScaleY;
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRectF(x, y, w, h), image);
     painter.restore();
 }
 
-void TVGProj::DrawTexts(QPainter& painter, bool outputMode) const
+void PaintText(QPainter& painter, const TTextObj& text, const TOverlayPlace& at)
 {
-    const double sx = outputMode ? GetScaleX() : 1.0;
-    const double sy = outputMode ? GetScaleY() : 1.0;
-    for (int i = 0; i < Texts.Count(); ++i) {
-        const TTextObj* t = Texts[i];
-        QPointF origin(t->X, t->Y);
-        if (outputMode) {
-            if (UseCrop)
-                origin -= QPointF(CropRect.Left, CropRect.Top);
-            origin = QPointF(origin.x() * sx, origin.y() * sy);
-        }
-        t->DrawText(painter, 2.0 * t->FontSize * sx, origin);
-    }
+    const QPointF origin((text.X - at.Offset.x()) * at.ScaleX, (text.Y - at.Offset.y()) * at.ScaleY);
+    text.DrawText(painter, 2.0 * text.FontSize * at.ScaleX, origin);
+}
+
+}  // namespace
+
+void TOverlaySnapshot::Draw(QPainter& painter) const
+{
+    const TOverlayPlace at{FOffset, FScaleX, FScaleY};
+    if (FLogoEnabled)
+        PaintLogo(painter, FLogo, FLogoImage, at);
+    for (const TTextObj& text : FTexts)
+        PaintText(painter, text, at);
+}
+
+bool TOverlaySnapshot::IsFrameDeleted(int64_t pts) const
+{
+    return std::binary_search(FDeleted.begin(), FDeleted.end(), pts);
+}
+
+std::shared_ptr<const TOverlaySnapshot> TVGProj::TakeSnapshot()
+{
+    auto snap = std::make_shared<TOverlaySnapshot>();
+    snap->FTexts.reserve(static_cast<size_t>(Texts.Count()));
+    for (int i = 0; i < Texts.Count(); ++i)
+        snap->FTexts.push_back(*Texts[i]);
+    snap->FLogoEnabled = Logo.Enabled;
+    snap->FLogo = Logo;
+    if (Logo.Enabled)
+        snap->FLogoImage = LogoImage();
+    if (UseCrop)
+        snap->FOffset = QPointF(CropRect.Left, CropRect.Top);
+    snap->FScaleX = GetScaleX();
+    snap->FScaleY = GetScaleY();
+    for (int i = 0; i < Frames.Count(); ++i)
+        if (Frames[i]->Deleted && InRange(Frames[i]->PTS))
+            snap->FDeleted.push_back(Frames[i]->PTS);
+    std::sort(snap->FDeleted.begin(), snap->FDeleted.end());
+    return snap;
 }
 
 void TVGProj::DrawPreviewOverlays(QImage& bitmap)
@@ -377,20 +403,18 @@ void TVGProj::DrawPreviewOverlays(QImage& bitmap)
         || bitmap.format() == QImage::Format_MonoLSB)
         bitmap = bitmap.convertToFormat(QImage::Format_RGB32);
     QPainter painter(&bitmap);
-    if (!Texts.IsEmpty())
-        DrawTexts(painter, false);
+    const TOverlayPlace at;
+    for (int i = 0; i < Texts.Count(); ++i)
+        PaintText(painter, *Texts[i], at);
     if (Logo.Enabled)
-        DrawLogo(painter, false);
+        PaintLogo(painter, Logo, LogoImage(), at);
 }
 
 void TVGProj::DrawOverlays(QPainter* painter, int width, int height)
 {
-    if (!painter)
+    if (!painter || (Texts.IsEmpty() && !Logo.Enabled))
         return;
-    if (Logo.Enabled)
-        DrawLogo(*painter, true);
-    if (!Texts.IsEmpty())
-        DrawTexts(*painter, true);
+    TakeSnapshot()->Draw(*painter);
 }
 
 TVGElement* TVGProj::ElementAt(QPointF point)
@@ -563,9 +587,13 @@ TVideo2GifThread* TVGProj::StartConversion(QObject* wnd)
     flag.Flip = Flip;
     flag.Rotation = Rotation;
     flag.Sequence = Sequence;
-    flag.OnDrawOverlay = [this](QPainter* painter, int w, int h) { DrawOverlays(painter, w, h); };
-    if (HasDeletedInRange())
-        flag.OnFrameDeleted = [this](int64_t pts) { return IsFrameDeleted(pts); };
+    // The thread draws and asks from a copy taken now: the main thread may
+    // edit or free the project while the conversion runs.
+    std::shared_ptr<const TOverlaySnapshot> snap = TakeSnapshot();
+    if (snap->HasOverlays())
+        flag.OnDrawOverlay = [snap](QPainter* painter, int, int) { snap->Draw(*painter); };
+    if (snap->HasDeleted())
+        flag.OnFrameDeleted = [snap](int64_t pts) { return snap->IsFrameDeleted(pts); };
     flag.LibFolder = LibFolder;
     flag.TempFolder = TempFolder;
     flag.NotifyWnd = wnd;

@@ -111,6 +111,28 @@ private:
     std::vector<std::unique_ptr<TTextObj>> FItems;
 };
 
+// What the conversion thread needs of the project, copied when it starts:
+// the overlays of output frames (cropped and scaled) and the deleted frames of
+// the range. The main thread may change or free the project meanwhile.
+class TOverlaySnapshot {
+public:
+    // The logo, then the texts, on an output frame.
+    void Draw(QPainter& painter) const;
+    bool HasOverlays() const { return FLogoEnabled || !FTexts.empty(); }
+    bool HasDeleted() const { return !FDeleted.empty(); }
+    bool IsFrameDeleted(int64_t pts) const;
+private:
+    friend class TVGProj;
+    std::vector<TTextObj> FTexts;
+    bool FLogoEnabled = false;
+    TVGLogo FLogo;
+    QImage FLogoImage;
+    QPointF FOffset;            // the crop's corner when cropping
+    double FScaleX = 1.0;
+    double FScaleY = 1.0;
+    std::vector<int64_t> FDeleted;   // sorted
+};
+
 // Two times are the same when equal, or under a millisecond apart with the
 // same "hh:mm:ss.mmm" text.
 bool SamePTS(int64_t a, int64_t b);
@@ -173,9 +195,10 @@ public:
     // Overlays on a picture of source size: texts, then the logo.
     void DrawPreviewOverlays(QImage& bitmap);
     // Overlays on an output frame (cropped and scaled): the logo, then the
-    // texts. Called from the conversion thread while the main thread leaves
-    // the project alone; only the logo picture is loaded on the way, under a lock.
+    // texts. Safe from several threads while nobody edits the project; the
+    // conversion thread draws from TakeSnapshot() instead.
     void DrawOverlays(QPainter* painter, int width, int height);
+    std::shared_ptr<const TOverlaySnapshot> TakeSnapshot();
     // Topmost element under a point in source pixels: the logo (enabled or
     // not), then the texts from the last; none when nothing is hit.
     TVGElement* ElementAt(QPointF point);
@@ -197,8 +220,6 @@ public:
 private:
     QSize BaseSize() const;
     double CustomScale(int custom, int base) const;
-    void DrawLogo(QPainter& painter, bool outputMode);
-    void DrawTexts(QPainter& painter, bool outputMode) const;
     TVGFrame* FindOrMakeFrame(TFFDecoder* decoder);
     struct TGroupSink {
         QObject* Wnd;
@@ -208,8 +229,8 @@ private:
     };
     TVGFrame* GroupStep(TFFDecoder* decoder, TVGFrame* frame, int& skip, TGroupSink& sink);
 
-    // The decoded logo picture, loaded on first drawing; the conversion thread
-    // may load it while drawing, so it is only touched under FLogoLock.
+    // The decoded logo picture, loaded on first drawing; drawing threads may
+    // load it, so it is only touched under FLogoLock.
     QImage FLogoImage;
     QMutex FLogoLock;
     // The last frame's picture in bitmap-file layout; its memory serves every frame.
