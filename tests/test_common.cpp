@@ -2,6 +2,7 @@
 // seam, signals, and the text, geometry and bitmap helpers.
 #include "TestSupport.h"
 
+#include "ZelMessages.h"
 #include "ZelMutex.h"
 #include "ZelSignals.h"
 #include "Zelfunction.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -238,6 +240,44 @@ TEST(EndSignals, ArriveOnTheMainThreadThroughTheLoop)
 }
 
 // ---- folders and files ------------------------------------------------------------------
+
+// Messages posted from another thread, or sent on this one, arrive as typed
+// signals in order; other events pass through untouched.
+TEST(MessageAdapters, TurnMessagesIntoSignals)
+{
+    TConvertEvents conv;
+    QSignalSpy progress(&conv, &TConvertEvents::Progress), finished(&conv, &TConvertEvents::Finished),
+        failed(&conv, &TConvertEvents::Failed);
+    std::unique_ptr<QThread> worker(QThread::create([&conv] {
+        CheckPostMessage(&conv, WM_CONVERTPROGRESS, 0x10000 | 42, 0);  // only the low word is the percent
+        CheckPostMessage(&conv, WM_CONVERTFINISH, 17, 1000);
+        CheckPostMessage(&conv, WM_CONVERTERROR, 0, 0, QStringLiteral("Cannot read \"a.mp4\""));
+    }));
+    worker->start();
+    worker->wait();
+    QCoreApplication::sendPostedEvents(&conv);
+    ASSERT_EQ(progress.count(), 1);
+    EXPECT_EQ(progress[0][0].toInt(), 42);
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(finished[0][0].toInt(), 17);
+    EXPECT_EQ(finished[0][1].toInt(), 1000);
+    ASSERT_EQ(failed.count(), 1);
+    EXPECT_EQ(failed[0][0].toString(), QStringLiteral("Cannot read \"a.mp4\""));
+
+    TPlayerEvents player;
+    QSignalSpy decode(&player, &TPlayerEvents::DecodeProgress), end(&player, &TPlayerEvents::PlayEnd),
+        selection(&player, &TPlayerEvents::SelectionEnd);
+    SendMessageTo(&player, WM_DECODEPROGRESS, 3, 30);
+    CheckPostMessage(&player, WM_PLAYEND, 0, 0);
+    CheckPostMessage(&player, WM_SELECTIONEND, 0, 0);
+    CheckPostMessage(&player, WM_CONVERTFINISH, 1, 1);   // not the player's: ignored
+    QCoreApplication::sendPostedEvents(&player);
+    ASSERT_EQ(decode.count(), 1);
+    EXPECT_EQ(decode[0][0].toInt(), 3);
+    EXPECT_EQ(decode[0][1].toInt(), 30);
+    EXPECT_EQ(end.count(), 1);
+    EXPECT_EQ(selection.count(), 1);
+}
 
 TEST(Files, FindNameSizeCopyAndEmpty)
 {

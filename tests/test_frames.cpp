@@ -308,8 +308,13 @@ struct Progress {
     bool operator==(const Progress&) const = default;
 };
 
-class ProgressReceiver : public QObject {
+// The main window's adapter, as the window will use it.
+class ProgressReceiver : public TPlayerEvents {
 public:
+    ProgressReceiver()
+    {
+        connect(this, &TPlayerEvents::DecodeProgress, [this](int done, int asked) { Seen.push_back({done, asked}); });
+    }
     std::vector<Progress> Seen;
     std::vector<intptr_t> WParams() const
     {
@@ -317,16 +322,6 @@ public:
         for (const auto& p : Seen)
             v.push_back(p.WParam);
         return v;
-    }
-protected:
-    bool event(QEvent* e) override
-    {
-        if (e->type() == static_cast<QEvent::Type>(WM_DECODEPROGRESS)) {
-            auto* m = static_cast<TMessageEvent*>(e);
-            Seen.push_back({m->WParam, m->LParam});
-            return true;
-        }
-        return QObject::event(e);
     }
 };
 

@@ -18,3 +18,34 @@ bool SendMessageTo(QObject* wnd, int msg, intptr_t wParam, intptr_t lParam)
     QCoreApplication::sendEvent(wnd, &ev);
     return true;
 }
+
+bool TConvertEvents::event(QEvent* e)
+{
+    const int msg = int(e->type());
+    if (msg != WM_CONVERTPROGRESS && msg != WM_CONVERTFINISH && msg != WM_CONVERTERROR)
+        return QObject::event(e);
+    const auto* m = static_cast<TMessageEvent*>(e);
+    if (msg == WM_CONVERTPROGRESS)
+        Q_EMIT Progress(int(m->WParam & 0xFFFF));
+    else if (msg == WM_CONVERTFINISH)
+        Q_EMIT Finished(int(m->WParam), int(m->LParam));
+    else
+        Q_EMIT Failed(m->Text);
+    return true;
+}
+
+bool TPlayerEvents::event(QEvent* e)
+{
+    const int msg = int(e->type());
+    if (msg == WM_DECODEPROGRESS) {
+        const auto* m = static_cast<TMessageEvent*>(e);
+        Q_EMIT DecodeProgress(int(m->WParam), int(m->LParam));
+    } else if (msg == WM_PLAYEND) {
+        Q_EMIT PlayEnd();
+    } else if (msg == WM_SELECTIONEND) {
+        Q_EMIT SelectionEnd();
+    } else {
+        return QObject::event(e);
+    }
+    return true;
+}

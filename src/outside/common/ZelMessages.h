@@ -32,3 +32,34 @@ public:
 bool CheckPostMessage(QObject* wnd, int msg, intptr_t wParam, intptr_t lParam, const QString& text = {});
 // Sends a message synchronously; must be called on the receiver's thread.
 bool SendMessageTo(QObject* wnd, int msg, intptr_t wParam, intptr_t lParam);
+
+// The typed face of the messages: one adapter per kind of receiving window
+// turns the messages posted or sent to it into signals, so windows connect
+// handlers instead of switching over message numbers. The adapter is what
+// the thread is given as its receiver; it lives on the window's thread.
+
+// What a conversion thread reports: progress, then one finish or one error.
+class TConvertEvents : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+Q_SIGNALS:
+    void Progress(int percent);                  // WM_CONVERTPROGRESS, 0..100
+    void Finished(int written, int limit);       // WM_CONVERTFINISH
+    void Failed(const QString& error);           // WM_CONVERTERROR
+protected:
+    bool event(QEvent* e) override;
+};
+
+// What the main window hears from its group decoding and playback.
+class TPlayerEvents : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+Q_SIGNALS:
+    void DecodeProgress(int done, int asked);    // WM_DECODEPROGRESS; done 0 = starting
+    void PlayEnd();                              // WM_PLAYEND
+    void SelectionEnd();                         // WM_SELECTIONEND
+protected:
+    bool event(QEvent* e) override;
+};
