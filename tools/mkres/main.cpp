@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <cstdio>
+#include <functional>
 
 namespace {
 // The dulvane palette: slate blue frame, teal accent.
@@ -158,64 +159,110 @@ QImage Banner()
     return img;
 }
 
-// A piece of the window frame: a vertical gradient band, the outer edge darker.
-QImage FramePiece(int w, int h, bool top)
+// Skin pictures are drawn in design pixels through a painter scaled by the
+// resolution, and written at 1x and as "@2x" files for HiDPI screens.
+using TDraw = std::function<void(QPainter&)>;
+
+QImage Draw(int w, int h, int scale, const TDraw& draw)
 {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage img = Transparent(w * scale, h * scale);
     QPainter p(&img);
-    if (top) {
-        QLinearGradient g(0, 0, 0, h);
-        g.setColorAt(0, kFrameLight);
-        g.setColorAt(1, kFrameDark);
-        p.fillRect(img.rect(), g);
-    } else {
-        p.fillRect(img.rect(), kFrameDark);
-    }
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.scale(scale, scale);
+    draw(p);
     return img;
 }
 
-QImage Button(int w, int h, int state)  // 0 up, 1 hot, 2 down
+void SaveSkin(const QString& path, int w, int h, const TDraw& draw)
 {
-    QImage img = Transparent(w, h);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor base = state == 0 ? kAccentDark : state == 1 ? kAccent : kAccentDark.darker(130);
-    QLinearGradient g(0, 0, 0, h);
-    g.setColorAt(0, state == 2 ? base : base.lighter(115));
-    g.setColorAt(1, state == 2 ? base.lighter(110) : base);
-    p.setPen(QPen(base.darker(140), 1));
+    Save(Draw(w, h, 1, draw), path);
+    Save(Draw(w, h, 2, draw), QString(path).replace(QStringLiteral(".png"), QStringLiteral("@2x.png")));
+}
+
+// The window frame: a slate top bar 31 high; white sides with a thin slate
+// outline that follows the rounded corners (radius 9) at the bottom.
+const QColor kOutline(0x2C, 0x36, 0x48);
+constexpr double kRadius = 9.0;
+
+void TopBar(QPainter& p, int w)
+{
+    QLinearGradient g(0, 0, 0, 31);
+    g.setColorAt(0, kFrameLight);
+    g.setColorAt(1, kFrameDark);
+    p.fillRect(QRectF(0, 0, w, 31), g);
+    p.fillRect(QRectF(0, 30, w, 1), QColor(0x1A, 0x20, 0x2C));
+}
+
+// One side's strip: white, the outline on the outer pixel.
+void Side(QPainter& p, const QRectF& body, const QRectF& line)
+{
+    p.fillRect(body, Qt::white);
+    p.fillRect(line, kOutline);
+}
+
+// A bottom corner of w x h: white inside the rounded outline, the outline
+// drawn along the arc; flipX for the bottom-right one.
+void BottomCorner(QPainter& p, int w, int h, bool flipX)
+{
+    if (flipX) {
+        p.translate(w, 0);
+        p.scale(-1, 1);
+    }
+    QPainterPath inside;
+    inside.moveTo(0, 0);
+    inside.lineTo(w, 0);
+    inside.lineTo(w, h);
+    inside.lineTo(kRadius, h);
+    inside.arcTo(QRectF(0, h - 2 * kRadius, 2 * kRadius, 2 * kRadius), 270, -90);
+    inside.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawPath(inside);
+    QPainterPath edge;
+    edge.moveTo(0.5, 0);
+    edge.arcTo(QRectF(0.5, h - 2 * kRadius + 0.5, 2 * kRadius - 1, 2 * kRadius - 1), 180, 90);
+    edge.lineTo(w, h - 0.5);
+    p.setPen(QPen(kOutline, 1.0));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(edge);
+}
+
+// Push buttons (OK, Cancel and the rest): 71 x 23, the accent colour.
+void PushButton(QPainter& p, int state)  // 0 up, 1 hot, 2 down
+{
+    const QColor base = state == 0 ? kAccentDark : state == 1 ? kAccent : kAccentDark.darker(125);
+    QLinearGradient g(0, 0, 0, 23);
+    g.setColorAt(0, state == 2 ? base.darker(105) : base.lighter(108));
+    g.setColorAt(1, state == 2 ? base : base.darker(104));
+    p.setPen(QPen(base.darker(135), 1));
     p.setBrush(g);
-    p.drawRoundedRect(QRectF(0.5, 0.5, w - 1, h - 1), 4, 4);
-    return img;
+    p.drawRoundedRect(QRectF(0.5, 0.5, 70, 22), 4, 4);
 }
 
 // Caption buttons, 17 x 17: glyph 0 close, 1 minimise, 2 maximise, 3 restore.
-QImage CaptionButton(int glyph, int state)
+void CaptionButton(QPainter& p, int glyph, int state)
 {
-    QImage img = Transparent(17, 17);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
     if (state > 0) {
         p.setPen(Qt::NoPen);
-        p.setBrush(glyph == 0 ? QColor(0xD9, 0x48, 0x3B, state == 1 ? 220 : 255)
+        p.setBrush(glyph == 0 ? QColor(0xD9, 0x48, 0x3B, state == 1 ? 230 : 255)
                               : QColor(255, 255, 255, state == 1 ? 40 : 70));
         p.drawRoundedRect(QRectF(0, 0, 17, 17), 3, 3);
     }
-    p.setPen(QPen(kText, 1.6, Qt::SolidLine, Qt::RoundCap));
+    p.setPen(QPen(kText, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     switch (glyph) {
     case 0:
-        p.drawLine(QPointF(5, 5), QPointF(12, 12));
-        p.drawLine(QPointF(12, 5), QPointF(5, 12));
+        p.drawLine(QPointF(5.5, 5.5), QPointF(11.5, 11.5));
+        p.drawLine(QPointF(11.5, 5.5), QPointF(5.5, 11.5));
         break;
     case 1: p.drawLine(QPointF(5, 11.5), QPointF(12, 11.5)); break;
     case 2: p.drawRect(QRectF(5, 5, 7, 7)); break;
     default:
-        p.drawRect(QRectF(4.5, 7, 6, 5.5));
-        p.drawPolyline(QPolygonF({QPointF(7, 7), QPointF(7, 4.5), QPointF(12.5, 4.5), QPointF(12.5, 10), QPointF(10.5, 10)}));
+        p.drawRect(QRectF(4.5, 7, 5.5, 5.5));
+        p.drawPolyline(QPolygonF({QPointF(7, 7), QPointF(7, 4.5), QPointF(12.5, 4.5), QPointF(12.5, 10), QPointF(10, 10)}));
         break;
     }
-    return img;
 }
 }  // namespace
 
@@ -239,22 +286,23 @@ int main(int argc, char** argv)
     Save(Logo(256), res + QStringLiteral("ganterly.png"));
 
     Save(Banner(), skin + QStringLiteral("AboutBanner.jpg"), "JPEG", 92);
-    Save(Logo(16), skin + QStringLiteral("Icon.png"));
-    Save(FramePiece(8, 30, true), skin + QStringLiteral("TopLeft.png"));
-    Save(FramePiece(8, 30, true), skin + QStringLiteral("TopRight.png"));
-    Save(FramePiece(1, 30, true), skin + QStringLiteral("Top.png"));
-    Save(FramePiece(4, 1, false), skin + QStringLiteral("Left.png"));
-    Save(FramePiece(4, 1, false), skin + QStringLiteral("Right.png"));
-    Save(FramePiece(1, 4, false), skin + QStringLiteral("Bottom.png"));
-    Save(FramePiece(8, 4, false), skin + QStringLiteral("BottomLeft.png"));
-    Save(FramePiece(8, 4, false), skin + QStringLiteral("BottomRight.png"));
+    SaveSkin(skin + QStringLiteral("Icon.png"), 18, 18, [](QPainter& p) { DrawLogo(p, QRectF(1, 1, 16, 16)); });
+    SaveSkin(skin + QStringLiteral("Top.png"), 1, 31, [](QPainter& p) { TopBar(p, 1); });
+    SaveSkin(skin + QStringLiteral("TopLeft.png"), 5, 31, [](QPainter& p) { TopBar(p, 5); });
+    SaveSkin(skin + QStringLiteral("TopRight.png"), 6, 31, [](QPainter& p) { TopBar(p, 6); });
+    SaveSkin(skin + QStringLiteral("Left.png"), 5, 1, [](QPainter& p) { Side(p, {0, 0, 5, 1}, {0, 0, 1, 1}); });
+    SaveSkin(skin + QStringLiteral("Right.png"), 6, 1, [](QPainter& p) { Side(p, {0, 0, 6, 1}, {5, 0, 1, 1}); });
+    SaveSkin(skin + QStringLiteral("Bottom.png"), 1, 6, [](QPainter& p) { Side(p, {0, 0, 1, 6}, {0, 5, 1, 1}); });
+    SaveSkin(skin + QStringLiteral("BottomLeft.png"), 8, 9, [](QPainter& p) { BottomCorner(p, 8, 9, false); });
+    SaveSkin(skin + QStringLiteral("BottomRight.png"), 9, 9, [](QPainter& p) { BottomCorner(p, 9, 9, true); });
     static const char* const kStates[] = {"Up", "Hot", "Down"};
     static const char* const kGlyphs[] = {"Close", "Min", "Max", "Restore"};
     for (int s = 0; s < 3; ++s) {
-        Save(Button(75, 25, s), skin + QStringLiteral("Button%1.png").arg(QLatin1String(kStates[s])));
+        SaveSkin(skin + QStringLiteral("Button%1.png").arg(QLatin1String(kStates[s])), 71, 23,
+                 [s](QPainter& p) { PushButton(p, s); });
         for (int gl = 0; gl < 4; ++gl)
-            Save(CaptionButton(gl, s),
-                 skin + QStringLiteral("Btn%1%2.png").arg(QLatin1String(kGlyphs[gl]), QLatin1String(kStates[s])));
+            SaveSkin(skin + QStringLiteral("Btn%1%2.png").arg(QLatin1String(kGlyphs[gl]), QLatin1String(kStates[s])), 17, 17,
+                     [gl, s](QPainter& p) { CaptionButton(p, gl, s); });
     }
     return gFailed ? 1 : 0;
 }

@@ -147,7 +147,18 @@ bool OpenFileDir(const QString& path)
     return QDesktopServices::openUrl(QUrl::fromLocalFile(dir));
 }
 
-bool OpenUrl(const QString& url) { return HasDesktop() && QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode)); }
+namespace {
+std::function<bool(const QString&)> gOpenUrlHandler;
+}
+
+void SetOpenUrlHandler(std::function<bool(const QString&)> handler) { gOpenUrlHandler = std::move(handler); }
+
+bool OpenUrl(const QString& url)
+{
+    if (gOpenUrlHandler)
+        return gOpenUrlHandler(url);
+    return HasDesktop() && QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
+}
 
 int EmptyFolder(const QString& folder)
 {

@@ -47,6 +47,9 @@ int64_t GetFileSize(const QString& path);       // -1 when missing
 bool CopyFileEx(const QString& from, const QString& to);
 bool OpenFileDir(const QString& path);
 bool OpenUrl(const QString& url);
+// Where OpenUrl sends addresses instead of the desktop (tests record them);
+// an empty handler restores the desktop.
+void SetOpenUrlHandler(std::function<bool(const QString&)> handler);
 QString IncludeTrailingSlash(const QString& folder);
 // Deletes everything inside folder (never following links); the folder stays.
 // Answers the number of entries that could not be removed.
