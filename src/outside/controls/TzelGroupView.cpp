@@ -334,6 +334,22 @@ void TzelGroupView::SetScrollPos(int pos)
     bar->setValue(std::clamp(pos, bar->minimum(), bar->maximum()));
 }
 
+void TzelGroupView::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    QListView::scrollTo(index, hint);
+    if (hint != EnsureVisible || !index.isValid())
+        return;
+    // The list view leaves the last pixel column of a photo at the far edge
+    // out of view; bring the whole cell in.
+    const QRect r = visualRect(index);
+    const QRect vp = viewport()->rect();
+    QScrollBar* bar = FKind == sbHorizontal ? horizontalScrollBar() : verticalScrollBar();
+    const int over = FKind == sbHorizontal ? r.right() - vp.right() : r.bottom() - vp.bottom();
+    const int under = FKind == sbHorizontal ? vp.left() - r.left() : vp.top() - r.top();
+    if (over > 0 && under < 0)
+        bar->setValue(bar->value() + std::min(over, -under));
+}
+
 void TzelGroupView::SetThumbLoader(TzelThumbLoader loader) { FLoader = std::move(loader); }
 
 QImage TzelGroupView::LoadThumbnail(const QString& file, const QSize& box)
@@ -457,24 +473,47 @@ void TzelGroupView::keyPressEvent(QKeyEvent* e)
     UserAction([&] { QListView::keyPressEvent(e); });
 }
 
+// A click may move the focus on the press and the selection on the release
+// (a plain click on one of several selected photos); the owner hears it once,
+// at the release, or before the pop-up menu.
 void TzelGroupView::mousePressEvent(QMouseEvent* e)
 {
-    UserAction([&] { QListView::mousePressEvent(e); });
+    FlushMouseChanges();
+    FMouseHeld = true;
+    FChangesAtPress = FChanges;
+    QListView::mousePressEvent(e);
 }
 
 void TzelGroupView::mouseMoveEvent(QMouseEvent* e)
 {
-    UserAction([&] { QListView::mouseMoveEvent(e); });
+    if (FMouseHeld)
+        QListView::mouseMoveEvent(e);
+    else
+        UserAction([&] { QListView::mouseMoveEvent(e); });
 }
 
 void TzelGroupView::mouseReleaseEvent(QMouseEvent* e)
 {
-    UserAction([&] { QListView::mouseReleaseEvent(e); });
+    QListView::mouseReleaseEvent(e);
+    if (e->buttons() == Qt::NoButton)
+        FlushMouseChanges();
+}
+
+void TzelGroupView::FlushMouseChanges()
+{
+    if (!FMouseHeld)
+        return;
+    FMouseHeld = false;
+    if (FChanges != FChangesAtPress)
+        Q_EMIT OnSelectedChange();
 }
 
 void TzelGroupView::mouseDoubleClickEvent(QMouseEvent* e)
 {
-    UserAction([&] { QListView::mouseDoubleClickEvent(e); });
+    FlushMouseChanges();
+    FMouseHeld = true;
+    FChangesAtPress = FChanges;
+    QListView::mouseDoubleClickEvent(e);
 }
 
 void TzelGroupView::focusInEvent(QFocusEvent* e)
@@ -519,6 +558,7 @@ void TzelGroupView::wheelEvent(QWheelEvent* e)
 
 void TzelGroupView::contextMenuEvent(QContextMenuEvent* e)
 {
+    FlushMouseChanges();
     // Delivered through the viewport: the position is the viewport's.
     QPoint pos = e->pos();
     if (e->reason() == QContextMenuEvent::Keyboard) {

@@ -130,6 +130,8 @@ public:
     QRectF ImageRect(const TzelPhoto* photo) const;
     TzelPhoto* PhotoAt(const QPoint& viewportPos) const;
 
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
     // Painting statistics since the last reset (for the benchmark and tests).
     int PaintedPhotos() const { return FPainted; }
     void ResetPaintedPhotos() { FPainted = 0; }
@@ -164,6 +166,7 @@ private:
     void ApplyLayout();
     void PaintPhoto(QPainter* p, const QRect& cell, TzelPhoto* photo, bool selected, bool focused, bool hot);
     template <class F> void UserAction(F&& f);
+    void FlushMouseChanges();
     const std::vector<int>& SelectedRows() const;
 
     std::vector<std::unique_ptr<TzelPhoto>> FPhotos;
@@ -175,6 +178,8 @@ private:
     QMenu* FPopup = nullptr;
     TzelThumbLoader FLoader;
     quint64 FChanges = 0;             // selection or focus changes so far
+    quint64 FChangesAtPress = 0;
+    bool FMouseHeld = false;
     mutable std::vector<int> FSelRows;
     mutable bool FSelRowsValid = false;
     int FPainted = 0;
