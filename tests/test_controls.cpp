@@ -179,6 +179,92 @@ TEST(GroupView, ReadsEachThumbnailOnceAndOnlyWhenVisible)
         EXPECT_EQ(PaintedIndex(s.view, s.view.Photo(i)), i);
 }
 
+namespace {
+double MeanDiff(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
+    if (x.size() != y.size())
+        return 1e9;
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int i = 0; i < x.width() * 3; ++i)
+            sum += std::abs(int(x.constScanLine(row)[i]) - int(y.constScanLine(row)[i]));
+    return sum / (x.width() * x.height() * 3);
+}
+
+// A bitmap file written by hand: 24 or 32 bits, rows top-down or bottom-up.
+QByteArray BitmapBytes(const QImage& src, int bpp, bool topDown)
+{
+    const QImage img = src.convertToFormat(QImage::Format_RGB32);
+    const int rowBytes = (img.width() * bpp / 8 + 3) & ~3;
+    QByteArray out(54, '\0');
+    auto put32 = [&](int at, uint32_t v) { for (int i = 0; i < 4; ++i) out[at + i] = char((v >> (8 * i)) & 0xFF); };
+    out[0] = 'B';
+    out[1] = 'M';
+    put32(2, uint32_t(54 + rowBytes * img.height()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, uint32_t(img.width()));
+    put32(22, uint32_t(topDown ? -img.height() : img.height()));
+    out[26] = 1;
+    out[28] = char(bpp);
+    for (int r = 0; r < img.height(); ++r) {
+        const int y = topDown ? r : img.height() - 1 - r;
+        QByteArray row(rowBytes, '\0');
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb c = img.pixel(x, y);
+            const int at = x * bpp / 8;
+            row[at] = char(qBlue(c));
+            row[at + 1] = char(qGreen(c));
+            row[at + 2] = char(qRed(c));
+        }
+        out += row;
+    }
+    return out;
+}
+}  // namespace
+
+TEST(GroupView, BitmapThumbnailsMatchAFullSmoothScale)
+{
+    TFixtureVideo clip;
+    clip.Width = 1280;
+    clip.Height = 720;
+    const QString dir = MakeTempDir("controls-bmp");
+    for (int index : {5, 1234}) {
+        const QImage picture = FixtureFramePicture(clip, index);
+        const QImage reference = picture.scaled(128, 72, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        struct Variant { const char* name; int bpp; bool topDown; };
+        for (const Variant v : {Variant{"24 bottom-up", 24, false}, Variant{"24 top-down", 24, true}, Variant{"32 bottom-up", 32, false}}) {
+            SCOPED_TRACE(v.name);
+            const QString f = dir + QString("/%1-%2-%3.bmp").arg(index).arg(v.bpp).arg(v.topDown);
+            WriteText(f, BitmapBytes(picture, v.bpp, v.topDown));
+            const QImage thumb = TzelGroupView::LoadThumbnail(f, QSize(128, 72));
+            ASSERT_EQ(thumb.size(), QSize(128, 72));
+            EXPECT_EQ(ReadFixtureIndex(thumb), index);
+            EXPECT_LT(MeanDiff(thumb, reference), 6.0);
+        }
+        // Qt's own writer, as the frame files are laid out.
+        const QString q = dir + QString("/%1-qt.bmp").arg(index);
+        ASSERT_TRUE(picture.save(q, "BMP"));
+        EXPECT_LT(MeanDiff(TzelGroupView::LoadThumbnail(q, QSize(128, 72)), reference), 6.0);
+        // A portrait box: fitted by height.
+        EXPECT_EQ(TzelGroupView::LoadThumbnail(q, QSize(40, 100)).size(), QSize(40, 22));
+    }
+    // Cut short: no thumbnail from the rows that are missing, and no crash.
+    const QString cut = dir + "/cut.bmp";
+    WriteText(cut, BitmapBytes(FixtureFramePicture(clip, 7), 24, false).left(54 + 3840 * 100));
+    const QImage partial = TzelGroupView::LoadThumbnail(cut, QSize(128, 72));
+    EXPECT_TRUE(partial.isNull() || partial.width() <= 128);
+    // A header that claims an absurd size.
+    QByteArray huge = BitmapBytes(QImage(8, 8, QImage::Format_RGB32), 24, false);
+    huge[18] = char(0xFF);
+    huge[19] = char(0xFF);
+    huge[20] = char(0xFF);
+    huge[21] = char(0x7F);
+    WriteText(dir + "/huge.bmp", huge);
+    EXPECT_TRUE(TzelGroupView::LoadThumbnail(dir + "/huge.bmp", QSize(128, 72)).isNull());
+}
+
 TEST(GroupView, UnreadableFilesPaintAPlaceholderAndAreNotRetried)
 {
     Strip s(0);
@@ -862,4 +948,226 @@ TEST(Controls, NamesAndColours)
     EXPECT_EQ(ColorFromBGR(15987699), QColor(243, 243, 243));
     EXPECT_EQ(ColorFromBGR(16251129), QColor(0xF9, 0xF8, 0xF7));
     EXPECT_EQ(ColorFromBGR(0x12345678), QColor(0x78, 0x56, 0x34));   // the top byte is not a colour
+}
+
+// ---- pictures for people ------------------------------------------------------
+// With GANTERLY_SHOTS_DIR set, each control is rendered with sample content to
+// a PNG named after its class, for a person to look at.
+
+namespace {
+// A small landscape whose sun moves with the index, so neighbouring photos differ.
+QImage Scene(int index, QSize size)
+{
+    QImage img(size, QImage::Format_RGB32);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal w = size.width(), h = size.height(), t = (index % 40) / 40.0;
+    QLinearGradient sky(0, 0, 0, h);
+    sky.setColorAt(0, QColor::fromHsvF(0.58 - 0.08 * t, 0.55, 0.95));
+    sky.setColorAt(1, QColor::fromHsvF(0.08, 0.35 + 0.3 * t, 1.0));
+    p.fillRect(img.rect(), sky);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 236, 170));
+    p.drawEllipse(QPointF(w * (0.15 + 0.7 * t), h * (0.25 + 0.25 * t)), h * 0.11, h * 0.11);
+    QPainterPath far;
+    far.moveTo(0, h * 0.62);
+    far.cubicTo(w * 0.25, h * 0.45, w * 0.55, h * 0.70, w, h * 0.52);
+    far.lineTo(w, h);
+    far.lineTo(0, h);
+    p.setBrush(QColor(84, 122, 140));
+    p.drawPath(far);
+    QPainterPath near;
+    near.moveTo(0, h * 0.80);
+    near.cubicTo(w * 0.35, h * 0.66, w * 0.65, h * 0.92, w, h * 0.74);
+    near.lineTo(w, h);
+    near.lineTo(0, h);
+    p.setBrush(QColor(46, 82, 74));
+    p.drawPath(near);
+    return img;
+}
+
+QPixmap Badge(QColor fill, bool cross)
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::white, 1.5));
+    p.setBrush(fill);
+    p.drawEllipse(QRectF(1, 1, 14, 14));
+    p.setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (cross) {
+        p.drawLine(QPointF(5.5, 5.5), QPointF(10.5, 10.5));
+        p.drawLine(QPointF(10.5, 5.5), QPointF(5.5, 10.5));
+    } else {
+        p.drawPolyline(QPolygonF({QPointF(4.8, 8.2), QPointF(7, 10.4), QPointF(11.2, 5.6)}));
+    }
+    return pm;
+}
+
+QPixmap SkinPicture(QColor top, QColor bottom, QColor border, QSize size)
+{
+    QPixmap pm(size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g(0, 0, 0, size.height());
+    g.setColorAt(0, top);
+    g.setColorAt(1, bottom);
+    p.setPen(QPen(border, 1));
+    p.setBrush(g);
+    p.drawRoundedRect(QRectF(0.5, 0.5, size.width() - 1, size.height() - 1), 4, 4);
+    return pm;
+}
+
+bool SaveShot(QWidget& w, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("GANTERLY_SHOTS_DIR");
+    QDir().mkpath(dir);
+    return w.grab().save(QDir(dir).filePath(name + ".png"));
+}
+}  // namespace
+
+TEST(ControlsShots, WritesOnePicturePerControl)
+{
+    if (qEnvironmentVariableIsEmpty("GANTERLY_SHOTS_DIR"))
+        GTEST_SKIP() << "GANTERLY_SHOTS_DIR not set";
+    QFont font("Tahoma");
+    font.setPixelSize(12);
+
+    // The strip as the main window uses it: 40 frames, times under the
+    // thumbnails, a few deleted, the clip's frames marked, three selected.
+    {
+        const QString dir = MakeTempDir("shots-strip");
+        QWidget host;
+        host.resize(742, 121);
+        QPalette pal = host.palette();
+        pal.setColor(QPalette::Window, Qt::white);
+        host.setPalette(pal);
+        TzelGroupView view(&host);
+        view.setGeometry(0, 0, 742, 121);
+        view.setFont(font);
+        view.SetShowCaption(false);
+        static int deleted[40] = {};
+        for (int i : {6, 7, 9})
+            deleted[i] = 1;
+        for (int i = 0; i < 40; ++i) {
+            const QString f = dir + QString("/%1.bmp").arg(i);
+            Scene(i, {320, 180}).save(f, "BMP");
+            view.AddPhoto(f)->Data = &deleted[i];
+        }
+        const QPixmap del = Badge(QColor(0xE0, 0x3C, 0x31), true), in = Badge(QColor(0x2E, 0x9D, 0x5B), false);
+        QObject::connect(&view, &TzelGroupView::OnDrawPhoto, [&](TzelPhoto* photo, QPainter* p, const QRectF& text, const QRectF& image) {
+            const int i = photo->Index();
+            p->drawText(text.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, QString("00:00:%1.%2").arg(i / 25, 2, 10, QChar('0')).arg(i % 25 * 40, 3, 10, QChar('0')));
+            if (*static_cast<int*>(photo->Data))
+                p->drawPixmap(QPointF(image.right() - del.width() - 2, image.bottom() - del.height() - 2), del);
+            if (i >= 3 && i <= 12)
+                p->drawPixmap(QPointF(image.left() + 2, image.bottom() - in.height() - 2), in);
+        });
+        view.UpdatePhotos();
+        for (int i : {4, 5, 6})
+            view.Photo(i)->SetSelected(true);
+        view.SetFocusedPhoto(view.Photo(6));
+        view.SetScrollPos(2 * view.CellSize().width() + 40);
+        host.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+        view.setFocus();
+        EXPECT_TRUE(SaveShot(host, "TzelGroupView"));
+    }
+
+    // The crop editor over a frame, placed as the crop dialog places it.
+    {
+        QWidget panel;
+        panel.resize(610, 343);
+        const QImage frame = Scene(14, {1280, 720});
+        const QSize fit = QSize(1280, 720).scaled(panel.width() - 36, panel.height() - 36, Qt::KeepAspectRatio);
+        const QRect display(QPoint((panel.width() - fit.width()) / 2, (panel.height() - fit.height()) / 2), fit);
+        struct Painted : QObject {
+            QImage Frame;
+            QRect Display;
+            bool eventFilter(QObject* o, QEvent* e) override
+            {
+                if (e->type() == QEvent::Paint) {
+                    QPainter p(static_cast<QWidget*>(o));
+                    p.fillRect(static_cast<QWidget*>(o)->rect(), QColor(0xF4, 0xF5, 0xF7));
+                    p.setRenderHint(QPainter::SmoothPixmapTransform);
+                    p.drawImage(Display, Frame);
+                    return true;
+                }
+                return false;
+            }
+        } painter;
+        painter.Frame = frame;
+        painter.Display = display;
+        panel.installEventFilter(&painter);
+        TzelDrawCrop crop;
+        crop.SetLineColor(ColorFromBGR(255));
+        crop.SetDragPointColor(ColorFromBGR(255));
+        crop.SetDragPointFrame(ColorFromBGR(255));
+        crop.SetLineColor2(Qt::white);
+        crop.SetSolidColor(Qt::blue);
+        crop.SetSolidTransValue(80);
+        crop.Restricts().LoadRc(display);
+        crop.SetCropRect(QRect(display.left() + 120, display.top() + 50, 260, 170));
+        crop.SetControl(&panel);
+        panel.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+        EXPECT_TRUE(SaveShot(panel, "TzelDrawCrop"));
+    }
+
+    // Buttons: flat in each state, then drawn from skin pictures.
+    {
+        QWidget host;
+        host.resize(470, 130);
+        QPalette pal = host.palette();
+        pal.setColor(QPalette::Window, Qt::white);
+        host.setPalette(pal);
+        host.setAutoFillBackground(true);
+        QFont bold("Arial");
+        bold.setPixelSize(12);
+        bold.setBold(true);
+        struct Spec { const char* caption; int state; };
+        const Spec flat[] = {{"Open", 0}, {"Play", 1}, {"Pause", 2}, {"Convert", 3}};
+        std::vector<TzelButton*> buttons;
+        int x = 16;
+        for (const Spec& s : flat) {
+            auto* b = new TzelButton(s.caption, &host);
+            b->setFont(bold);
+            b->setGeometry(x, 16, 82, 50);
+            if (s.state == 1)
+                b->setAttribute(Qt::WA_UnderMouse);
+            if (s.state == 2)
+                b->setDown(true);
+            if (s.state == 3)
+                b->setEnabled(false);
+            x += 92;
+        }
+        auto* ok = new TzelButton("OK", &host);
+        ok->setGeometry(384, 16, 71, 23);
+        auto* cancel = new TzelButton("Cancel", &host);
+        cancel->setGeometry(384, 43, 71, 23);
+        x = 16;
+        const QSize skin(82, 40);
+        for (int state = 0; state < 3; ++state) {
+            auto* b = new TzelButton(state == 0 ? "Up" : state == 1 ? "Hot" : "Down", &host);
+            b->SetPictures(SkinPicture(QColor(0x4C, 0x8D, 0xF0), QColor(0x2F, 0x6F, 0xD6), QColor(0x25, 0x5C, 0xB8), skin),
+                           SkinPicture(QColor(0x66, 0xA1, 0xF7), QColor(0x3C, 0x7E, 0xE6), QColor(0x25, 0x5C, 0xB8), skin),
+                           SkinPicture(QColor(0x25, 0x5C, 0xB8), QColor(0x2F, 0x6F, 0xD6), QColor(0x1C, 0x4A, 0x96), skin));
+            QPalette bp = b->palette();
+            bp.setColor(QPalette::ButtonText, Qt::white);
+            b->setPalette(bp);
+            b->setFont(bold);
+            b->SetStretch(true);
+            b->setGeometry(x, 78, 82, 40);
+            if (state == 1)
+                b->setAttribute(Qt::WA_UnderMouse);
+            if (state == 2)
+                b->setDown(true);
+            x += 92;
+        }
+        host.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+        EXPECT_TRUE(SaveShot(host, "TzelButton"));
+    }
 }
