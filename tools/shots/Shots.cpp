@@ -3,6 +3,7 @@
 #include "AboutFrm.h"
 #include "BaseUIFrm.h"
 #include "MHintWindow.h"
+#include "TzelButton.h"
 
 #include <QApplication>
 #include <QLabel>

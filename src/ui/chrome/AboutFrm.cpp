@@ -1,5 +1,7 @@
 #include "AboutFrm.h"
 
+#include "TzelButton.h"
+
 #include "VGApp.h"
 #include "ZelAnchors.h"
 #include "ZelImage.h"
