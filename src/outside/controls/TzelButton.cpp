@@ -33,7 +33,9 @@ TzelButton::TzelButton(const QString& caption, QWidget* parent) : QAbstractButto
 void TzelButton::Init()
 {
     setAttribute(Qt::WA_Hover);
-    setFocusPolicy(Qt::StrongFocus);
+    // Reachable with Tab, but a click leaves the focus where it was: the
+    // frame-step buttons must not take it from the strip.
+    setFocusPolicy(Qt::TabFocus);
     setAutoRepeatDelay(500);
     setAutoRepeatInterval(50);
     connect(this, &QObject::objectNameChanged, this, [this] { UpdateAccessibleName(); });
