@@ -333,7 +333,7 @@ QString TVideo2GifThread::Impl::Run(int& written)
     Out = OutputSize(F, info.Width, info.Height);
     if (QString err = CheckOutputSize(Out); !err.isEmpty())
         return err;
-    Final = (UserRot == 90 || UserRot == 270) ? Out.transposed() : Out;
+    Final = WrittenSize(F, info.Width, info.Height);
     if (int64_t(Final.width()) * Final.height() > (int64_t(1) << 28))
         return QStringLiteral("The output size %1 x %2 is too large to convert.").arg(Final.width()).arg(Final.height());
 
