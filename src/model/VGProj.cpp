@@ -221,25 +221,42 @@ void TVGProj::ApplyDefaults()
         VGConfig->ApplyDefaultFont(Texts[i]);
 }
 
+void TVGProj::FillGeometry(TVGConvertFlag& flag) const
+{
+    flag.CropRect = {CropRect.Left, CropRect.Top, CropRect.Right, CropRect.Bottom};
+    flag.UseCrop = UseCrop;
+    flag.ScaleFactor = GetScaleFactor();
+    flag.CustomWidth = CustomWidth;
+    flag.CustomHeight = CustomHeight;
+    flag.Rotation = Rotation;
+}
+
+TRect TVGProj::OutputCrop() const
+{
+    TVGConvertFlag flag;
+    FillGeometry(flag);
+    const TVGCropRect c = VGConvertPlan::ClipCrop(flag, VideoWidth, VideoHeight);
+    return {c.Left, c.Top, c.Right, c.Bottom};
+}
+
 QSize TVGProj::BaseSize() const
 {
-    if (UseCrop)
-        return QSize(CropRect.Width(), CropRect.Height());
-    return QSize(VideoWidth, VideoHeight);
+    const TRect c = OutputCrop();
+    return QSize(c.Width(), c.Height());
 }
 
 QSize TVGProj::GetOutputSize() const
 {
-    if (SizeStyle == ssCustom)
-        return QSize(CustomWidth, CustomHeight);
-    QSize size = BaseSize();
-    if (SizeStyle != ssOriginal) {
-        // The default rounding mode rounds halves to even: 641 / 2 -> 320, 643 / 2 -> 322.
-        const double f = GetScaleFactor();
-        size = QSize(static_cast<int>(std::nearbyint(size.width() * f)),
-                     static_cast<int>(std::nearbyint(size.height() * f)));
-    }
-    return size;
+    TVGConvertFlag flag;
+    FillGeometry(flag);
+    return VGConvertPlan::OutputSize(flag, VideoWidth, VideoHeight);
+}
+
+QSize TVGProj::GetGifSize() const
+{
+    TVGConvertFlag flag;
+    FillGeometry(flag);
+    return VGConvertPlan::WrittenSize(flag, VideoWidth, VideoHeight);
 }
 
 double TVGProj::GetScaleFactor() const
@@ -383,8 +400,10 @@ std::shared_ptr<const TOverlaySnapshot> TVGProj::TakeSnapshot()
     snap->FLogo = Logo;
     if (Logo.Enabled)
         snap->FLogoImage = LogoImage();
-    if (UseCrop)
-        snap->FOffset = QPointF(CropRect.Left, CropRect.Top);
+    if (UseCrop) {
+        const TRect crop = OutputCrop();   // as the conversion clips it
+        snap->FOffset = QPointF(crop.Left, crop.Top);
+    }
     snap->FScaleX = GetScaleX();
     snap->FScaleY = GetScaleY();
     for (int i = 0; i < Frames.Count(); ++i)
@@ -420,7 +439,7 @@ void TVGProj::DrawOverlays(QPainter* painter, int width, int height)
 TVGElement* TVGProj::ElementAt(QPointF point)
 {
     const double px = point.x(), py = point.y();
-    if (Logo.X < px && px < Logo.X + Logo.Width && Logo.Y < py && py < Logo.Y + Logo.Height)
+    if (Logo.X < px && px < double(Logo.X) + Logo.Width && Logo.Y < py && py < double(Logo.Y) + Logo.Height)
         return &Logo;
     for (int i = Texts.Count() - 1; i >= 0; --i) {
         TTextObj* t = Texts[i];
@@ -574,18 +593,13 @@ TVideo2GifThread* TVGProj::StartConversion(QObject* wnd)
     flag.GifFileName = GifFileName;
     flag.StartPTS = StartPTS;
     flag.EndPTS = EndPTS;
-    flag.CropRect = {CropRect.Left, CropRect.Top, CropRect.Right, CropRect.Bottom};
-    flag.UseCrop = UseCrop;
-    flag.ScaleFactor = GetScaleFactor();
-    flag.CustomWidth = CustomWidth;
-    flag.CustomHeight = CustomHeight;
+    FillGeometry(flag);
     flag.MaxFrameCount = VGConfig ? VGConfig->GifMaxFrame : 1000;
     flag.GifFPS = GifFPS;
     flag.Reserved = 0;
     flag.GifSpeed = GifSpeed;
     flag.GifLoop = GifLoop;
     flag.Flip = Flip;
-    flag.Rotation = Rotation;
     flag.Sequence = Sequence;
     // The thread draws and asks from a copy taken now: the main thread may
     // edit or free the project while the conversion runs.

@@ -28,16 +28,31 @@ class QPainter;
 class TFFDecoder;
 struct TBitmapRows;
 class TVideo2GifThread;
+struct TVGConvertFlag;
 
 // A rectangle by its edges; Right and Bottom are exclusive, so the width is
 // Right - Left (unlike QRect::right(), which is the last pixel inside).
+// Sizes and edges saturate at the int range: crops typed or stored with
+// extreme values are measured without overflow.
 struct TRect {
     int Left = 0, Top = 0, Right = 0, Bottom = 0;
-    int Width() const { return Right - Left; }
-    int Height() const { return Bottom - Top; }
+    int Width() const { return Saturate(int64_t(Right) - Left); }
+    int Height() const { return Saturate(int64_t(Bottom) - Top); }
     bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
-    QRect ToQRect() const { return QRect(Left, Top, Width(), Height()); }
-    static TRect FromQRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+    // Empty rectangles give an empty QRect at the same corner.
+    QRect ToQRect() const
+    {
+        if (IsEmpty())
+            return QRect(Left, Top, 0, 0);
+        return QRect(QPoint(Left, Top), QPoint(Right - 1, Bottom - 1));
+    }
+    static TRect FromQRect(const QRect& r)
+    {
+        if (r.isEmpty())
+            return {r.left(), r.top(), r.left(), r.top()};
+        return {r.left(), r.top(), Saturate(int64_t(r.right()) + 1), Saturate(int64_t(r.bottom()) + 1)};
+    }
+    static int Saturate(int64_t v) { return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int(v); }
     bool operator==(const TRect&) const = default;
 };
 
@@ -181,7 +196,13 @@ public:
     bool HasVideo() const { return VideoWidth >= 1 && VideoHeight >= 1; }
     void ApplyDefaults();
 
+    // The clipped crop's size (the whole video without crop): what the
+    // output size and the scale factors start from.
+    QSize BaseSize() const;
+    // The output size before rotation, by the conversion's own rule.
     QSize GetOutputSize() const;
+    // The GIF's size as the conversion writes it: turned by Rotation.
+    QSize GetGifSize() const;
     double GetScaleFactor() const;   // -1 for a custom size
     double GetScaleX() const;        // source pixels to output pixels
     double GetScaleY() const;
@@ -218,7 +239,10 @@ public:
     TVideo2GifThread* StartConversion(QObject* wnd);
 
 private:
-    QSize BaseSize() const;
+    // The output geometry (crop, size) as the conversion receives it.
+    void FillGeometry(TVGConvertFlag& flag) const;
+    // The crop as the conversion applies it: clipped to the video.
+    TRect OutputCrop() const;
     double CustomScale(int custom, int base) const;
     TVGFrame* FindOrMakeFrame(TFFDecoder* decoder);
     struct TGroupSink {

@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QObject>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -237,6 +238,9 @@ int RunConvert(const QStringList& args)
         std::vector<int> c;
         if (!ParseInts(cropText, 4, c) || c[2] < 1 || c[3] < 1)
             return Fail(QStringLiteral("--crop needs X,Y,W,H with W and H positive, not \"%1\"").arg(cropText));
+        if (int64_t(c[0]) + c[2] > INT32_MAX || int64_t(c[1]) + c[3] > INT32_MAX)
+            return Fail(QStringLiteral("--crop X,Y,W,H must end within %1 pixels (X+W and Y+H), not \"%2\"")
+                            .arg(INT32_MAX).arg(cropText));
         proj.CropRect = {c[0], c[1], c[0] + c[2], c[1] + c[3]};
         proj.UseCrop = true;
     }
@@ -254,8 +258,8 @@ int RunConvert(const QStringList& args)
                 return Fail(QStringLiteral("--size needs original, half, quarter or WxH, not \"%1\"").arg(sizeText));
             if (h < 0) {
                 // Keep the aspect of the (cropped) picture; -2 rounds to an even height.
-                const int bw = proj.UseCrop ? proj.CropRect.Width() : proj.VideoWidth;
-                const int bh = proj.UseCrop ? proj.CropRect.Height() : proj.VideoHeight;
+                const int bw = proj.BaseSize().width();
+                const int bh = proj.BaseSize().height();
                 const double exact = double(w) * bh / std::max(1, bw);
                 h = h == -2 ? std::max(2, 2 * int(std::lround(exact / 2))) : std::max(1, int(std::lround(exact)));
             }
@@ -351,7 +355,14 @@ int RunConvert(const QStringList& args)
     }
     dec.CloseFile();
 
-    const QSize size = proj.GetOutputSize();
+    // Nothing is announced that will not be written.
+    if (proj.UseCrop && proj.BaseSize().isEmpty())
+        return Fail(QStringLiteral("The crop area (%1, %2) - (%3, %4) lies outside the video picture of %5 x %6.")
+                        .arg(proj.CropRect.Left).arg(proj.CropRect.Top).arg(proj.CropRect.Right)
+                        .arg(proj.CropRect.Bottom).arg(proj.VideoWidth).arg(proj.VideoHeight));
+    if (const QString err = VGConvertPlan::CheckOutputSize(proj.GetOutputSize()); !err.isEmpty())
+        return Fail(err);
+    const QSize size = proj.GetGifSize();  // as written, after the crop is clipped and the picture turned
     CliErr(QStringLiteral("converting %1 (%2 - %3) to %4 x %5 at %6 fps, speed %7")
                .arg(in, FormatPTS(proj.StartPTS), FormatPTS(proj.EndPTS))
                .arg(size.width()).arg(size.height()).arg(proj.GifFPS).arg(proj.GifSpeed));

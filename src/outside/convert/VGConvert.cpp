@@ -6,6 +6,7 @@
 
 #include "FFDecoder.h"
 #include "GifEncoder.h"
+#include "VideoColour.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -151,10 +152,10 @@ struct TVideo2GifThread::Impl {
     TVGCropRect Crop;         // in displayed pixels
     int LastPercent = -1;
 
-    // Scaler state, rebuilt when the source format changes.
+    // Scaler state, rebuilt when the source format or its colours change.
     TSwsPtr Sws;
     TSwsPtr SwsFull;          // the slow path's full-frame conversion
-    int SwsW = -1, SwsH = -1, SwsFmt = -1;
+    int SwsW = -1, SwsH = -1, SwsFmt = -1, SwsMatrix = -1, SwsFullRange = -1;
     bool FastPath = true;
 
     Impl(TVideo2GifThread& t) : T(t), F(t.FFlag) {}
@@ -168,15 +169,6 @@ struct TVideo2GifThread::Impl {
             return;
         LastPercent = percent;
         CheckPostMessage(F.NotifyWnd, int(F.ProgressMsg), percent, 0);
-    }
-
-    static void SetColorspace(SwsContext* c, const AVFrame* f)
-    {
-        const int* coef = sws_getCoefficients(f->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : f->colorspace);
-        const auto fmt = static_cast<AVPixelFormat>(f->format);
-        const bool full = f->color_range == AVCOL_RANGE_JPEG || fmt == AV_PIX_FMT_YUVJ420P ||
-                          fmt == AV_PIX_FMT_YUVJ422P || fmt == AV_PIX_FMT_YUVJ444P || fmt == AV_PIX_FMT_YUVJ440P;
-        sws_setColorspaceDetails(c, coef, full ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     }
 
     // swscale's vector code may write a little past the last line of its
@@ -208,6 +200,13 @@ struct TVideo2GifThread::Impl {
         uint8_t* dst[4] = {scaled.bits(), nullptr, nullptr, nullptr};
         int dstStride[4] = {int(scaled.bytesPerLine()), 0, 0, 0};
 
+        const TVideoColour colour = VideoColourOf(src);
+        const bool changed = SwsW != rw || SwsH != rh || SwsFmt != colour.Format || SwsMatrix != colour.Matrix
+                             || SwsFullRange != int(colour.FullRange);
+        auto remember = [&] {
+            SwsW = rw; SwsH = rh; SwsFmt = colour.Format;
+            SwsMatrix = colour.Matrix; SwsFullRange = int(colour.FullRange);
+        };
         if (FastPath) {
             // Crop by moving the plane pointers, then one conversion does
             // colour, chroma and size together.
@@ -220,12 +219,13 @@ struct TVideo2GifThread::Impl {
             view->crop_bottom = size_t(rh - raw.Bottom);
             if (av_frame_apply_cropping(view.get(), AV_FRAME_CROP_UNALIGNED) >= 0 &&
                 view->width == raw.Width() && view->height == raw.Height()) {
-                if (!Sws || SwsW != view->width || SwsH != view->height || SwsFmt != view->format) {
-                    Sws.reset(sws_getContext(view->width, view->height, AVPixelFormat(view->format), tw, th,
+                if (!Sws || changed) {
+                    Sws.reset(sws_getContext(view->width, view->height, AVPixelFormat(colour.Format), tw, th,
                                              AV_PIX_FMT_RGB24, flags, nullptr, nullptr, nullptr));
-                    SwsW = view->width; SwsH = view->height; SwsFmt = view->format;
+                    remember();
+                    // The untagged rule looks at the whole coded picture, not the crop.
                     if (Sws)
-                        SetColorspace(Sws.get(), view.get());
+                        ApplyVideoColour(Sws.get(), colour);
                 }
                 if (Sws) {
                     sws_scale(Sws.get(), view->data, view->linesize, 0, view->height, dst, dstStride);
@@ -240,18 +240,21 @@ struct TVideo2GifThread::Impl {
 
         // Formats whose planes cannot be cropped by pointers: convert the whole
         // frame first, then crop and scale the RGB picture.
-        if (!SwsFull || SwsW != rw || SwsH != rh || SwsFmt != src->format) {
-            SwsFull.reset(sws_getContext(rw, rh, AVPixelFormat(src->format), rw, rh, AV_PIX_FMT_RGB24,
+        if (!SwsFull || changed) {
+            SwsFull.reset(sws_getContext(rw, rh, AVPixelFormat(colour.Format), rw, rh, AV_PIX_FMT_RGB24,
                                          SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
             Sws.reset(sws_getContext(raw.Width(), raw.Height(), AV_PIX_FMT_RGB24, tw, th, AV_PIX_FMT_RGB24, flags,
                                      nullptr, nullptr, nullptr));
-            SwsW = rw; SwsH = rh; SwsFmt = src->format;
+            remember();
             if (SwsFull)
-                SetColorspace(SwsFull.get(), src);
+                ApplyVideoColour(SwsFull.get(), colour);
         }
-        if (!SwsFull || !Sws)
+        if (!SwsFull)
             return QStringLiteral("The picture format %1 cannot be converted.")
                 .arg(QString::fromUtf8(av_get_pix_fmt_name(AVPixelFormat(src->format))));
+        if (!Sws)
+            return QStringLiteral("The scaler cannot turn pictures of %1 x %2 into %3 x %4.")
+                .arg(raw.Width()).arg(raw.Height()).arg(tw).arg(th);
         QImage full = PaddedRGB888(rw, rh);
         if (full.isNull())
             return QStringLiteral("Not enough memory to convert a frame.");
@@ -330,7 +333,7 @@ QString TVideo2GifThread::Impl::Run(int& written)
     Out = OutputSize(F, info.Width, info.Height);
     if (QString err = CheckOutputSize(Out); !err.isEmpty())
         return err;
-    Final = (UserRot == 90 || UserRot == 270) ? Out.transposed() : Out;
+    Final = WrittenSize(F, info.Width, info.Height);
     if (int64_t(Final.width()) * Final.height() > (int64_t(1) << 28))
         return QStringLiteral("The output size %1 x %2 is too large to convert.").arg(Final.width()).arg(Final.height());
 

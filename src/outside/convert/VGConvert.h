@@ -23,8 +23,14 @@ struct TVGCropRect {
     int32_t Top = 0;
     int32_t Right = 0;
     int32_t Bottom = 0;
-    int32_t Width() const { return Right - Left; }
-    int32_t Height() const { return Bottom - Top; }
+    // Saturated, so that rectangles from anywhere are measured without overflow.
+    int32_t Width() const { return Span(Left, Right); }
+    int32_t Height() const { return Span(Top, Bottom); }
+    static int32_t Span(int32_t from, int32_t to)
+    {
+        const int64_t d = int64_t(to) - from;
+        return d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? INT32_MIN : int32_t(d);
+    }
 };
 
 // Everything the conversion needs, copied by the thread's constructor.
@@ -99,8 +105,13 @@ int RoundHalfEven(double v);
 
 // The crop rectangle clipped to a frame of w x h; the whole frame without crop.
 TVGCropRect ClipCrop(const TVGConvertFlag& flag, int w, int h);
-// Output size (before rotation) for an upright source of w x h.
+// The one output size rule, for an upright source of w x h: the clipped
+// crop, then the custom size or the scale factor with halves rounded to
+// even. Before the rotation; the project, the conversion and the command
+// line all ask here.
 QSize OutputSize(const TVGConvertFlag& flag, int w, int h);
+// The GIF's size as written: the output size turned by the rotation.
+QSize WrittenSize(const TVGConvertFlag& flag, int w, int h);
 // Empty when the size can be written, else the reason.
 QString CheckOutputSize(QSize size);
 

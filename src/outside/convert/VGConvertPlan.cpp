@@ -46,6 +46,12 @@ QSize OutputSize(const TVGConvertFlag& flag, int w, int h)
     return {RoundHalfEven(base.Width() * flag.ScaleFactor), RoundHalfEven(base.Height() * flag.ScaleFactor)};
 }
 
+QSize WrittenSize(const TVGConvertFlag& flag, int w, int h)
+{
+    const QSize out = OutputSize(flag, w, h);
+    return flag.Rotation % 2 ? out.transposed() : out;
+}
+
 QString CheckOutputSize(QSize size)
 {
     if (size.width() < 1 || size.height() < 1)

@@ -1,6 +1,7 @@
 // The video decoder on FFmpeg: demuxing, the send/receive decode loop, RGB
 // conversion with swscale, seeking and exact-frame location.
 #include "FFDecoder.h"
+#include "VideoColour.h"
 
 #include "BitmapFile.h"
 #include "Zelfunction.h"
@@ -60,42 +61,6 @@ constexpr int64_t ForwardReach = 2 * Unit_Nano;
 bool IsKeyFrame(const AVFrame* f) { return f->key_frame || f->pict_type == AV_PICTURE_TYPE_I; }
 
 bool IsDamaged(const AVFrame* f) { return (f->flags & AV_FRAME_FLAG_CORRUPT) || f->decode_error_flags; }
-
-AVPixelFormat PlainFormat(AVPixelFormat f, bool& full)
-{
-    switch (f) {
-    case AV_PIX_FMT_YUVJ420P: full = true; return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P: full = true; return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P: full = true; return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P: full = true; return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P: full = true; return AV_PIX_FMT_YUV411P;
-    default: return f;
-    }
-}
-
-// The matrix a player uses: the tagged one, else BT.709 for HD and BT.601 below.
-int MatrixOf(AVColorSpace space, int height)
-{
-    switch (space) {
-    case AVCOL_SPC_BT709: return SWS_CS_ITU709;
-    case AVCOL_SPC_FCC: return SWS_CS_FCC;
-    case AVCOL_SPC_BT470BG: case AVCOL_SPC_SMPTE170M: return SWS_CS_ITU601;
-    case AVCOL_SPC_SMPTE240M: return SWS_CS_SMPTE240M;
-    case AVCOL_SPC_BT2020_NCL: case AVCOL_SPC_BT2020_CL: return SWS_CS_BT2020;
-    default: return height >= 720 ? SWS_CS_ITU709 : SWS_CS_ITU601;
-    }
-}
-
-QString MatrixName(int m)
-{
-    switch (m) {
-    case SWS_CS_ITU709: return QStringLiteral("bt709");
-    case SWS_CS_FCC: return QStringLiteral("fcc");
-    case SWS_CS_SMPTE240M: return QStringLiteral("smpte240m");
-    case SWS_CS_BT2020: return QStringLiteral("bt2020");
-    default: return QStringLiteral("bt601");
-    }
-}
 
 // Common frame rates, so a measured 29.97 comes out as 30000/1001.
 AVRational SnapRate(double fps)
@@ -786,10 +751,9 @@ bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName)
     v.CodecName = QString::fromUtf8(codec->name);
     const char* pf = av_get_pix_fmt_name(AVPixelFormat(par->format));
     v.PixelFormat = pf ? QString::fromUtf8(pf) : QString();
-    bool full = par->color_range == AVCOL_RANGE_JPEG;
-    PlainFormat(AVPixelFormat(par->format), full);
-    v.FullRange = full;
-    v.ColorMatrix = MatrixName(MatrixOf(par->color_space, par->height));
+    const TVideoColour colour = VideoColourOf(par->format, par->color_space, par->color_range, par->width, par->height);
+    v.FullRange = colour.FullRange;
+    v.ColorMatrix = VideoMatrixName(colour.Matrix);
     v.FrameCount = m.vst->nb_frames;
 
     int64_t fileEnd = m.fmt->duration != AV_NOPTS_VALUE ? fileStart + m.fmt->duration : AV_NOPTS_VALUE;
@@ -865,8 +829,9 @@ bool TFFDecoder::ConvertCurrent(TConverter& conv, int dstFormat, int outW, uint8
 {
     Impl& m = *d;
     const AVFrame* f = m.cur.get();
-    bool full = f->color_range == AVCOL_RANGE_JPEG;
-    const AVPixelFormat src = PlainFormat(AVPixelFormat(f->format), full);
+    const TVideoColour colour = VideoColourOf(f);
+    const AVPixelFormat src = AVPixelFormat(colour.Format);
+    const bool full = colour.FullRange;
     const int flags = outW == f->width ? SWS_BILINEAR : SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
     SwsContext* next = sws_getCachedContext(conv.Sws, f->width, f->height, src, outW, f->height,
                                             AVPixelFormat(dstFormat), flags, nullptr, nullptr, nullptr);
@@ -875,7 +840,7 @@ bool TFFDecoder::ConvertCurrent(TConverter& conv, int dstFormat, int outW, uint8
         return Fail(QStringLiteral("converting to RGB"),
                     QStringLiteral("no conversion from %1").arg(QString::fromUtf8(av_get_pix_fmt_name(src))));
     }
-    const int matrix = MatrixOf(f->colorspace, f->height);
+    const int matrix = colour.Matrix;
     // A context rebuilt for a new size may come back at the old address, so
     // the colour details follow what it was made for, not its pointer.
     if (next != conv.Sws || matrix != conv.Matrix || int(full) != conv.Full || f->width != conv.W
@@ -888,8 +853,7 @@ bool TFFDecoder::ConvertCurrent(TConverter& conv, int dstFormat, int outW, uint8
         conv.OutW = outW;
         conv.Src = int(src);
         conv.Dst = dstFormat;
-        sws_setColorspaceDetails(conv.Sws, sws_getCoefficients(matrix), full ? 1 : 0,
-                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        ApplyVideoColour(conv.Sws, colour);
     }
     uint8_t* dstData[4] = {dst, nullptr, nullptr, nullptr};
     const int dstStride[4] = {stride, 0, 0, 0};
