@@ -230,6 +230,12 @@ struct TFFDecoder::Impl {
     bool resync = false;          // dropping frames until a clean keyframe
     int resyncDropped = 0;
     bool fromFileStart = true;    // no seek since the file was opened
+    // Decoding has run from the first byte without a seek: damage now is in
+    // the file, not the price of starting at a keyframe that is no clean start.
+    bool cleanRun = true;
+    bool pictureDamage = false;   // the last damage was a damaged picture
+    int64_t seekTs = AV_NOPTS_VALUE;  // where the last seek asked to go, stream time base
+    int64_t landUs = AV_NOPTS_VALUE;  // time of the first packet read after it
     int64_t firstPts = AV_NOPTS_VALUE;  // first frame of the file, once seen
 
     TConverter toImage, toRows;   // for CopyToBitmap and CopyToBitmapRows
@@ -272,8 +278,11 @@ struct TFFDecoder::Impl {
             const int ret = av_read_frame(fmt.get(), pkt.get());
             if (ret < 0)
                 return ret;
-            if (pkt->stream_index == vindex)
+            if (pkt->stream_index == vindex) {
+                if (!cleanRun && landUs == AV_NOPTS_VALUE && pkt->pts != AV_NOPTS_VALUE)
+                    landUs = ToUs(pkt->pts);
                 return 0;
+            }
             av_packet_unref(pkt.get());
         }
     }
@@ -432,10 +441,15 @@ struct TFFDecoder::Impl {
                 if (IsDamaged(out)) {
                     damagedPts = TimeOf(out);
                     av_frame_unref(out);
-                    if (resync && ++resyncDropped < ResyncDropLimit)
+                    // After a seek, pictures shown before the keyframe may
+                    // refer to what came before it (open GOPs); a damaged one
+                    // at or after it says the keyframe is no clean start.
+                    const bool leading = landUs != AV_NOPTS_VALUE && damagedPts < landUs;
+                    if (resync && (cleanRun || leading) && ++resyncDropped < ResyncDropLimit)
                         continue;
                     resync = true;
                     resyncDropped = 0;
+                    pictureDamage = true;
                     owner->Fail(QStringLiteral("decoding"), QStringLiteral("damaged picture after %1").arg(FormatPTS(lastOutPts)));
                     return Got::Damage;
                 }
@@ -520,7 +534,14 @@ struct TFFDecoder::Impl {
             return false;
         av_frame_unref(prev.get());
         hasPrev = false;
-        const Got got = DecodeInto(prev.get());
+        pictureDamage = false;
+        const QString errorBefore = owner->FLastError;
+        Got got = DecodeInto(prev.get());
+        if (got == Got::Damage && pictureDamage && !cleanRun) {
+            got = Backtrack(prev.get());
+            if (got != Got::Damage)
+                owner->FLastError = errorBefore;  // the damage was ours, not the file's
+        }
         if (got != Got::Frame) {
             atEnd = got == Got::End;
             damaged = got == Got::Damage;
@@ -545,6 +566,67 @@ struct TFFDecoder::Impl {
             fromFileStart = false;
         }
         return true;
+    }
+
+    // Damage after a seek: the keyframe decoding started from is no clean
+    // start (an I-frame the following pictures look past, a sync sample that
+    // is none). Decodes again from the keyframe before it, and when that is
+    // no better from the start of the file, up to where decoding was; `out`
+    // receives the next frame, the current one stays current. Damage seen
+    // from the start of the file is real.
+    Got Backtrack(AVFrame* out)
+    {
+        const bool hadCur = hasCur;
+        // The next frame to hand out comes after this time.
+        const int64_t after = hasCur ? curPts : landUs != AV_NOPTS_VALUE ? landUs - 1 : INT64_MIN;
+        const int64_t from = seekTs;
+        for (int step = 0; step < 2; ++step) {
+            bool placed = false;
+            if (step == 0 && from != AV_NOPTS_VALUE) {
+                // The index entry the seek landed on, then the one before it.
+                int idx = av_index_search_timestamp(vst, from, AVSEEK_FLAG_BACKWARD);
+                const AVIndexEntry* e = idx >= 0 ? avformat_index_get_entry(vst, idx) : nullptr;
+                idx = e ? av_index_search_timestamp(vst, e->timestamp - 1, AVSEEK_FLAG_BACKWARD) : -1;
+                e = idx >= 0 ? avformat_index_get_entry(vst, idx) : nullptr;
+                placed = e && e->timestamp > startTs && SeekTs(e->timestamp, AVSEEK_FLAG_BACKWARD);
+            }
+            if (!placed) {
+                if (!Reopen())
+                    return Got::Damage;
+                step = 1;
+            }
+            for (;;) {
+                pictureDamage = false;
+                const Got got = DecodeInto(out);
+                if (got == Got::End)
+                    return got;
+                if (got == Got::Damage) {
+                    if (!cleanRun && pictureDamage)
+                        break;  // no clean start either: from the start of the file
+                    if (cleanRun && pictureDamage && damagedPts <= after)
+                        continue;  // damage on the way, not where we were: resync past it
+                    return got;
+                }
+                const int64_t t = TimeOf(out);
+                if (fromFileStart) {
+                    if (firstPts == AV_NOPTS_VALUE)
+                        firstPts = t;
+                    fromFileStart = false;
+                }
+                if (t > after)
+                    return Got::Frame;
+                lastOutPts = t;
+                if (hadCur) {
+                    av_frame_unref(cur.get());
+                    av_frame_move_ref(cur.get(), out);
+                    curPts = t;
+                    hasCur = true;
+                } else {
+                    av_frame_unref(out);
+                }
+            }
+        }
+        return Got::Damage;
     }
 
     // Makes the frame before the current one current again, keeping the
@@ -576,6 +658,9 @@ struct TFFDecoder::Impl {
         resync = true;
         resyncDropped = 0;
         fromFileStart = false;
+        cleanRun = false;
+        seekTs = (flags & AVSEEK_FLAG_BYTE) ? AV_NOPTS_VALUE : ts;
+        landUs = AV_NOPTS_VALUE;
         return true;
     }
 
@@ -606,6 +691,8 @@ struct TFFDecoder::Impl {
         flushing = atEnd = damaged = resync = false;
         resyncDropped = 0;
         fromFileStart = true;
+        cleanRun = true;
+        seekTs = landUs = AV_NOPTS_VALUE;
         return true;
     }
 
