@@ -14,6 +14,8 @@
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <mutex>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -137,6 +139,58 @@ TOrientation OrientationOf(const int32_t* m)
     const double angle = std::atan2(b, o.mirror ? -a : a) * 180.0 / M_PI;
     o.rotation = ((int(std::lround(angle / 90.0)) * 90) % 360 + 360) % 360;
     return o;
+}
+
+// FFmpeg's warnings and errors reach our log, a line repeated at once only
+// counted. Decoders on several threads log through the one sink; anything
+// quieter than a warning is dropped before it is formatted.
+struct TAvLogSink {
+    std::mutex lock;
+    std::string pending;   // the start of a line not yet ended
+    std::string last;
+    int repeats = 0;
+    int prefix = 1;        // av_log_format_line2's state: a line starts next
+
+    void Line(const std::string& text)
+    {
+        if (text == last) {
+            ++repeats;
+            return;
+        }
+        if (repeats)
+            MsgOut(QStringLiteral("FFmpeg: the message before repeated %1 more times").arg(repeats));
+        repeats = 0;
+        last = text;
+        MsgOut(QStringLiteral("FFmpeg: ") + QString::fromUtf8(text.data(), int(text.size())));
+    }
+};
+
+TAvLogSink& AvLogSink()
+{
+    static TAvLogSink sink;
+    return sink;
+}
+
+void AvLogToMsgOut(void* avcl, int level, const char* fmt, va_list vl)
+{
+    if (level > AV_LOG_WARNING)
+        return;
+    TAvLogSink& sink = AvLogSink();
+    char text[1024];
+    std::lock_guard<std::mutex> guard(sink.lock);
+    av_log_format_line2(avcl, level, fmt, vl, text, int(sizeof text), &sink.prefix);
+    sink.pending += text;
+    size_t nl;
+    while ((nl = sink.pending.find('\n')) != std::string::npos) {
+        const std::string line = sink.pending.substr(0, nl);
+        sink.pending.erase(0, nl + 1);
+        if (!line.empty())
+            sink.Line(line);
+    }
+    if (sink.pending.size() > 4096) {  // a line that never ends
+        sink.Line(sink.pending);
+        sink.pending.clear();
+    }
 }
 
 }  // namespace
@@ -729,7 +783,11 @@ struct TFFDecoder::Impl {
 TFFDecoder::TFFDecoder(QObject* owner) : QObject(owner), d(std::make_unique<Impl>())
 {
     d->owner = this;
-    av_log_set_level(AV_LOG_FATAL);  // failures reach LastError() instead
+    static std::once_flag logOnce;
+    std::call_once(logOnce, [] {
+        av_log_set_level(AV_LOG_WARNING);
+        av_log_set_callback(AvLogToMsgOut);
+    });
 }
 
 TFFDecoder::~TFFDecoder() = default;
@@ -746,6 +804,17 @@ bool TFFDecoder::Fail(const QString& stage, const QString& detail)
 {
     FLastError = QStringLiteral("%1: %2%3").arg(QFileInfo(FFileName).fileName(), stage,
                                                detail.isEmpty() ? QString() : QStringLiteral(": ") + detail);
+    return false;
+}
+
+bool TFFDecoder::FailOpen(const QString& stage, const QString& detail)
+{
+    Fail(stage, detail);
+    const QString error = FLastError;
+    const QString name = FFileName;
+    CloseFile();
+    FFileName = name;
+    FLastError = error;
     return false;
 }
 
@@ -825,16 +894,24 @@ bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName)
     m.timeOffsetUs = av_rescale_q(m.startTs, m.vst->time_base, MicroBase);
     m.file.TimeOffset = m.timeOffsetUs;
 
+    // A codec that will not open (damaged headers) leaves nothing usable:
+    // every call then answers as for a file without video.
     const AVCodec* codec = avcodec_find_decoder(m.vst->codecpar->codec_id);
-    m.dec.reset(avcodec_alloc_context3(codec));
-    ret = avcodec_parameters_to_context(m.dec.get(), m.vst->codecpar);
+    CodecCtxPtr dec(avcodec_alloc_context3(codec));
+    if (!dec)
+        return FailOpen(QStringLiteral("setting up the %1 decoder").arg(QString::fromUtf8(codec->name)),
+                        QStringLiteral("out of memory"));
+    ret = avcodec_parameters_to_context(dec.get(), m.vst->codecpar);
     if (ret < 0)
-        return Fail(QStringLiteral("setting up the decoder"), AvErr(ret));
-    m.dec->pkt_timebase = m.vst->time_base;
-    m.dec->thread_count = 0;
-    ret = avcodec_open2(m.dec.get(), codec, nullptr);
+        return FailOpen(QStringLiteral("setting up the %1 decoder").arg(QString::fromUtf8(codec->name)), AvErr(ret));
+    dec->pkt_timebase = m.vst->time_base;
+    dec->thread_count = 0;
+    ret = avcodec_open2(dec.get(), codec, nullptr);
     if (ret < 0)
-        return Fail(QStringLiteral("opening the decoder"), AvErr(ret));
+        return FailOpen(QStringLiteral("opening the %1 decoder").arg(QString::fromUtf8(codec->name)),
+                        ret == AVERROR(EPERM) || ret == AVERROR_INVALIDDATA ? QStringLiteral("damaged codec headers")
+                                                                             : AvErr(ret));
+    m.dec = std::move(dec);
 
     TVideoStreamInfo& v = m.video;
     const AVCodecParameters* par = m.vst->codecpar;
