@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -74,6 +75,51 @@ std::vector<ClipCase> Cases()
         c.GopLength = 12;
         c.FrameCount = 50;
         add("h264_open_gop", c);
+    }
+    // Sync samples that are no clean start: decoding from one loses pictures
+    // the frames after it refer to.
+    {
+        TFixtureVideo c = Clip("mp4", "libx264", 160, 96);  // P-frames written as sync samples
+        c.BFrames = 2;
+        c.GopLength = 250;
+        c.FrameCount = 90;
+        c.FalseSyncEvery = 15;
+        c.X264Params = "ref=4";
+        add("h264_p_frame_sync", c);
+    }
+    {
+        TFixtureVideo c = Clip("mp4", "libx264", 160, 96);  // no I-frame after the first
+        c.GopLength = 20;
+        c.FrameCount = 70;
+        c.X264Params = "intra-refresh=1";
+        add("h264_intra_refresh", c);
+    }
+    {
+        TFixtureVideo c = Clip("mp4", "libx264", 192, 108);  // camera-like: 4:4:4, open GOPs, 4 references, audio
+        c.PixelFormat = "yuv444p";
+        c.FrameRateNum = 20;
+        c.BFrames = 3;
+        c.OpenGop = true;
+        c.GopLength = 20;
+        c.FrameCount = 70;
+        c.Preset = "medium";
+        c.X264Params = "ref=4";
+        c.Audio = true;
+        add("h264_444_open_gop_refs", c);
+    }
+    {
+        TFixtureVideo c = Clip("mp4", "libx264", 192, 108);  // camera-like: I-frames that are no clean start as sync samples
+        c.PixelFormat = "yuv444p";
+        c.FrameRateNum = 20;
+        c.BFrames = 3;
+        c.GopLength = 300;
+        c.FlashEvery = 20;
+        c.IFramesAsSync = true;
+        c.FrameCount = 90;
+        c.Preset = "medium";
+        c.X264Params = "ref=4";
+        c.Audio = true;
+        add("h264_444_i_frame_sync", c);
     }
     {
         TFixtureVideo c = Clip("mp4", "libx264", 128, 72);
@@ -198,7 +244,7 @@ TEST_P(DecoderClip, EveryFrameExact)
         EXPECT_LT(frames[i].pts, dec.GetFileStreamInfo().Duration);
         // Colours: the background is the written one, within compression noise.
         const QPoint bp = FixtureBackgroundPoint(clip.Width, clip.Height);
-        const QRgb want = FixtureBackground(i), got = pictures[i].pixel(bp);
+        const QRgb want = FixtureFramePicture(clip, i).pixel(bp), got = pictures[i].pixel(bp);
         EXPECT_NEAR(qRed(got), qRed(want), 24) << "frame " << i;
         EXPECT_NEAR(qGreen(got), qGreen(want), 24) << "frame " << i;
         EXPECT_NEAR(qBlue(got), qBlue(want), 24) << "frame " << i;
@@ -709,3 +755,88 @@ TEST(DecoderMedia, OddDimensionsAndRealFootage)
 }
 
 }  // namespace
+
+namespace {
+
+// Changes one byte of the codec headers: the first bytes that, inverted,
+// leave a file the demuxer still reads but whose codec will not open.
+// Searched in the first 4 KB and after the MP4 sample description.
+bool DamageCodecHeaders(const QString& path, QString* why)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray original = f.readAll();
+    f.close();
+    std::vector<qsizetype> at;
+    for (qsizetype i = 0; i < std::min<qsizetype>(original.size(), 4096); ++i)
+        at.push_back(i);
+    const qsizetype avcc = original.indexOf("avcC");
+    for (qsizetype i = avcc < 0 ? 0 : avcc; avcc >= 0 && i < std::min(original.size(), avcc + 64); ++i)
+        at.push_back(i);
+    for (const qsizetype i : at) {
+        QByteArray bytes = original;
+        bytes[i] = char(~bytes[i]);
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
+            return false;
+        out.close();
+        TFFDecoder dec;
+        if (!dec.LoadFile(path) && dec.LastError().contains("decoder")) {
+            *why = dec.LastError();
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+// A codec that will not open leaves nothing usable: every call answers
+// "nothing" and none of them reaches the unopened codec.
+TEST(Decoder, FailedOpenLeavesNothingUsable)
+{
+    struct Case { const char* ext; const char* encoder; };
+    int tried = 0;
+    // Theora's three header packets open the file; one changed byte there is
+    // enough. (H.264 parameter sets survive single bytes: its decoder opens.)
+    for (const Case c : {Case{"ogv", "libtheora"}}) {
+        if (!FixtureEncoderAvailable(c.encoder))
+            continue;
+        SCOPED_TRACE(std::string(c.encoder) + " in " + c.ext);
+        TFixtureVideo clip = Clip(c.ext, c.encoder, 96, 64);
+        clip.FrameCount = 12;
+        QString err;
+        ASSERT_TRUE(WriteFixtureVideo(clip, &err)) << err.toStdString();
+        QString why;
+        if (!DamageCodecHeaders(clip.Path, &why))
+            continue;  // no single byte does it for this codec
+        ++tried;
+        EXPECT_TRUE(why.startsWith("clip." + QString(c.ext) + ": opening the ")) << why.toStdString();
+
+        TFFDecoder dec;
+        EXPECT_FALSE(dec.LoadFile(clip.Path));
+        EXPECT_EQ(dec.LastError(), why);
+        EXPECT_EQ(dec.VideoStreamIndex(), -1);
+        EXPECT_EQ(dec.GetVideoStreamInfo().Width, 0);
+        EXPECT_FALSE(dec.Decode(-1));
+        EXPECT_FALSE(dec.Seek(Unit_Nano / 2, sfBackward));
+        EXPECT_FALSE(LocateVideoPTS(&dec, Unit_Nano / 5));
+        EXPECT_FALSE(LocateVideoPTSCallback(&dec, 0, [] { return true; }));
+        QImage img;
+        EXPECT_FALSE(dec.CopyToBitmap(img));
+        EXPECT_FALSE(dec.HasFrame());
+        EXPECT_EQ(dec.CurrentAVFrame(), nullptr);
+        EXPECT_EQ(dec.CurrentPTS(), AV_NOPTS_VALUE);
+        EXPECT_EQ(dec.CurrentDuration(), 0);
+        EXPECT_FALSE(dec.LastDecodeDamaged());
+        // The same decoder opens a good file afterwards.
+        TFixtureVideo good = Clip("mkv", "libx264", 96, 64);
+        good.FrameCount = 5;
+        ASSERT_TRUE(WriteFixtureVideo(good, &err)) << err.toStdString();
+        ASSERT_TRUE(dec.LoadFile(good.Path)) << dec.LastError().toStdString();
+        ASSERT_TRUE(LocateVideoPTS(&dec, FixtureFrameTimeUs(good, 3)));
+        EXPECT_EQ(IndexNow(dec), 3);
+    }
+    EXPECT_GE(tried, 1) << "no codec header could be damaged";
+}

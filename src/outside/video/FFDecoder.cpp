@@ -15,6 +15,8 @@
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <mutex>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -102,6 +104,58 @@ TOrientation OrientationOf(const int32_t* m)
     const double angle = std::atan2(b, o.mirror ? -a : a) * 180.0 / M_PI;
     o.rotation = ((int(std::lround(angle / 90.0)) * 90) % 360 + 360) % 360;
     return o;
+}
+
+// FFmpeg's warnings and errors reach our log, a line repeated at once only
+// counted. Decoders on several threads log through the one sink; anything
+// quieter than a warning is dropped before it is formatted.
+struct TAvLogSink {
+    std::mutex lock;
+    std::string pending;   // the start of a line not yet ended
+    std::string last;
+    int repeats = 0;
+    int prefix = 1;        // av_log_format_line2's state: a line starts next
+
+    void Line(const std::string& text)
+    {
+        if (text == last) {
+            ++repeats;
+            return;
+        }
+        if (repeats)
+            MsgOut(QStringLiteral("FFmpeg: the message before repeated %1 more times").arg(repeats));
+        repeats = 0;
+        last = text;
+        MsgOut(QStringLiteral("FFmpeg: ") + QString::fromUtf8(text.data(), int(text.size())));
+    }
+};
+
+TAvLogSink& AvLogSink()
+{
+    static TAvLogSink sink;
+    return sink;
+}
+
+void AvLogToMsgOut(void* avcl, int level, const char* fmt, va_list vl)
+{
+    if (level > AV_LOG_WARNING)
+        return;
+    TAvLogSink& sink = AvLogSink();
+    char text[1024];
+    std::lock_guard<std::mutex> guard(sink.lock);
+    av_log_format_line2(avcl, level, fmt, vl, text, int(sizeof text), &sink.prefix);
+    sink.pending += text;
+    size_t nl;
+    while ((nl = sink.pending.find('\n')) != std::string::npos) {
+        const std::string line = sink.pending.substr(0, nl);
+        sink.pending.erase(0, nl + 1);
+        if (!line.empty())
+            sink.Line(line);
+    }
+    if (sink.pending.size() > 4096) {  // a line that never ends
+        sink.Line(sink.pending);
+        sink.pending.clear();
+    }
 }
 
 }  // namespace
@@ -195,6 +249,12 @@ struct TFFDecoder::Impl {
     bool resync = false;          // dropping frames until a clean keyframe
     int resyncDropped = 0;
     bool fromFileStart = true;    // no seek since the file was opened
+    // Decoding has run from the first byte without a seek: damage now is in
+    // the file, not the price of starting at a keyframe that is no clean start.
+    bool cleanRun = true;
+    bool pictureDamage = false;   // the last damage was a damaged picture
+    int64_t seekTs = AV_NOPTS_VALUE;  // where the last seek asked to go, stream time base
+    int64_t landUs = AV_NOPTS_VALUE;  // time of the first packet read after it
     int64_t firstPts = AV_NOPTS_VALUE;  // first frame of the file, once seen
 
     TConverter toImage, toRows;   // for CopyToBitmap and CopyToBitmapRows
@@ -237,8 +297,11 @@ struct TFFDecoder::Impl {
             const int ret = av_read_frame(fmt.get(), pkt.get());
             if (ret < 0)
                 return ret;
-            if (pkt->stream_index == vindex)
+            if (pkt->stream_index == vindex) {
+                if (!cleanRun && landUs == AV_NOPTS_VALUE && pkt->pts != AV_NOPTS_VALUE)
+                    landUs = ToUs(pkt->pts);
                 return 0;
+            }
             av_packet_unref(pkt.get());
         }
     }
@@ -397,10 +460,15 @@ struct TFFDecoder::Impl {
                 if (IsDamaged(out)) {
                     damagedPts = TimeOf(out);
                     av_frame_unref(out);
-                    if (resync && ++resyncDropped < ResyncDropLimit)
+                    // After a seek, pictures shown before the keyframe may
+                    // refer to what came before it (open GOPs); a damaged one
+                    // at or after it says the keyframe is no clean start.
+                    const bool leading = landUs != AV_NOPTS_VALUE && damagedPts < landUs;
+                    if (resync && (cleanRun || leading) && ++resyncDropped < ResyncDropLimit)
                         continue;
                     resync = true;
                     resyncDropped = 0;
+                    pictureDamage = true;
                     owner->Fail(QStringLiteral("decoding"), QStringLiteral("damaged picture after %1").arg(FormatPTS(lastOutPts)));
                     return Got::Damage;
                 }
@@ -485,7 +553,14 @@ struct TFFDecoder::Impl {
             return false;
         av_frame_unref(prev.get());
         hasPrev = false;
-        const Got got = DecodeInto(prev.get());
+        pictureDamage = false;
+        const QString errorBefore = owner->FLastError;
+        Got got = DecodeInto(prev.get());
+        if (got == Got::Damage && pictureDamage && !cleanRun) {
+            got = Backtrack(prev.get());
+            if (got != Got::Damage)
+                owner->FLastError = errorBefore;  // the damage was ours, not the file's
+        }
         if (got != Got::Frame) {
             atEnd = got == Got::End;
             damaged = got == Got::Damage;
@@ -510,6 +585,67 @@ struct TFFDecoder::Impl {
             fromFileStart = false;
         }
         return true;
+    }
+
+    // Damage after a seek: the keyframe decoding started from is no clean
+    // start (an I-frame the following pictures look past, a sync sample that
+    // is none). Decodes again from the keyframe before it, and when that is
+    // no better from the start of the file, up to where decoding was; `out`
+    // receives the next frame, the current one stays current. Damage seen
+    // from the start of the file is real.
+    Got Backtrack(AVFrame* out)
+    {
+        const bool hadCur = hasCur;
+        // The next frame to hand out comes after this time.
+        const int64_t after = hasCur ? curPts : landUs != AV_NOPTS_VALUE ? landUs - 1 : INT64_MIN;
+        const int64_t from = seekTs;
+        for (int step = 0; step < 2; ++step) {
+            bool placed = false;
+            if (step == 0 && from != AV_NOPTS_VALUE) {
+                // The index entry the seek landed on, then the one before it.
+                int idx = av_index_search_timestamp(vst, from, AVSEEK_FLAG_BACKWARD);
+                const AVIndexEntry* e = idx >= 0 ? avformat_index_get_entry(vst, idx) : nullptr;
+                idx = e ? av_index_search_timestamp(vst, e->timestamp - 1, AVSEEK_FLAG_BACKWARD) : -1;
+                e = idx >= 0 ? avformat_index_get_entry(vst, idx) : nullptr;
+                placed = e && e->timestamp > startTs && SeekTs(e->timestamp, AVSEEK_FLAG_BACKWARD);
+            }
+            if (!placed) {
+                if (!Reopen())
+                    return Got::Damage;
+                step = 1;
+            }
+            for (;;) {
+                pictureDamage = false;
+                const Got got = DecodeInto(out);
+                if (got == Got::End)
+                    return got;
+                if (got == Got::Damage) {
+                    if (!cleanRun && pictureDamage)
+                        break;  // no clean start either: from the start of the file
+                    if (cleanRun && pictureDamage && damagedPts <= after)
+                        continue;  // damage on the way, not where we were: resync past it
+                    return got;
+                }
+                const int64_t t = TimeOf(out);
+                if (fromFileStart) {
+                    if (firstPts == AV_NOPTS_VALUE)
+                        firstPts = t;
+                    fromFileStart = false;
+                }
+                if (t > after)
+                    return Got::Frame;
+                lastOutPts = t;
+                if (hadCur) {
+                    av_frame_unref(cur.get());
+                    av_frame_move_ref(cur.get(), out);
+                    curPts = t;
+                    hasCur = true;
+                } else {
+                    av_frame_unref(out);
+                }
+            }
+        }
+        return Got::Damage;
     }
 
     // Makes the frame before the current one current again, keeping the
@@ -541,6 +677,9 @@ struct TFFDecoder::Impl {
         resync = true;
         resyncDropped = 0;
         fromFileStart = false;
+        cleanRun = false;
+        seekTs = (flags & AVSEEK_FLAG_BYTE) ? AV_NOPTS_VALUE : ts;
+        landUs = AV_NOPTS_VALUE;
         return true;
     }
 
@@ -571,6 +710,8 @@ struct TFFDecoder::Impl {
         flushing = atEnd = damaged = resync = false;
         resyncDropped = 0;
         fromFileStart = true;
+        cleanRun = true;
+        seekTs = landUs = AV_NOPTS_VALUE;
         return true;
     }
 
@@ -607,7 +748,11 @@ struct TFFDecoder::Impl {
 TFFDecoder::TFFDecoder(QObject* owner) : QObject(owner), d(std::make_unique<Impl>())
 {
     d->owner = this;
-    av_log_set_level(AV_LOG_FATAL);  // failures reach LastError() instead
+    static std::once_flag logOnce;
+    std::call_once(logOnce, [] {
+        av_log_set_level(AV_LOG_WARNING);
+        av_log_set_callback(AvLogToMsgOut);
+    });
 }
 
 TFFDecoder::~TFFDecoder() = default;
@@ -624,6 +769,17 @@ bool TFFDecoder::Fail(const QString& stage, const QString& detail)
 {
     FLastError = QStringLiteral("%1: %2%3").arg(QFileInfo(FFileName).fileName(), stage,
                                                detail.isEmpty() ? QString() : QStringLiteral(": ") + detail);
+    return false;
+}
+
+bool TFFDecoder::FailOpen(const QString& stage, const QString& detail)
+{
+    Fail(stage, detail);
+    const QString error = FLastError;
+    const QString name = FFileName;
+    CloseFile();
+    FFileName = name;
+    FLastError = error;
     return false;
 }
 
@@ -703,16 +859,24 @@ bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName)
     m.timeOffsetUs = av_rescale_q(m.startTs, m.vst->time_base, MicroBase);
     m.file.TimeOffset = m.timeOffsetUs;
 
+    // A codec that will not open (damaged headers) leaves nothing usable:
+    // every call then answers as for a file without video.
     const AVCodec* codec = avcodec_find_decoder(m.vst->codecpar->codec_id);
-    m.dec.reset(avcodec_alloc_context3(codec));
-    ret = avcodec_parameters_to_context(m.dec.get(), m.vst->codecpar);
+    CodecCtxPtr dec(avcodec_alloc_context3(codec));
+    if (!dec)
+        return FailOpen(QStringLiteral("setting up the %1 decoder").arg(QString::fromUtf8(codec->name)),
+                        QStringLiteral("out of memory"));
+    ret = avcodec_parameters_to_context(dec.get(), m.vst->codecpar);
     if (ret < 0)
-        return Fail(QStringLiteral("setting up the decoder"), AvErr(ret));
-    m.dec->pkt_timebase = m.vst->time_base;
-    m.dec->thread_count = 0;
-    ret = avcodec_open2(m.dec.get(), codec, nullptr);
+        return FailOpen(QStringLiteral("setting up the %1 decoder").arg(QString::fromUtf8(codec->name)), AvErr(ret));
+    dec->pkt_timebase = m.vst->time_base;
+    dec->thread_count = 0;
+    ret = avcodec_open2(dec.get(), codec, nullptr);
     if (ret < 0)
-        return Fail(QStringLiteral("opening the decoder"), AvErr(ret));
+        return FailOpen(QStringLiteral("opening the %1 decoder").arg(QString::fromUtf8(codec->name)),
+                        ret == AVERROR(EPERM) || ret == AVERROR_INVALIDDATA ? QStringLiteral("damaged codec headers")
+                                                                             : AvErr(ret));
+    m.dec = std::move(dec);
 
     TVideoStreamInfo& v = m.video;
     const AVCodecParameters* par = m.vst->codecpar;

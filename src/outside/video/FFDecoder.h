@@ -113,6 +113,8 @@ public:
     // Records "file: stage: detail" as LastError(); answers false.
     bool Fail(const QString& stage, const QString& detail = {});
 private:
+    // Fail, and drop everything the open had set up.
+    bool FailOpen(const QString& stage, const QString& detail = {});
     // A swscale context with the colour set-up it was given.
     struct TConverter {
         SwsContext* Sws = nullptr;
