@@ -3,12 +3,23 @@
 
 #include "TestSupport.h"
 
+#include "AboutFrm.h"
 #include "BaseFrm.h"
+#include "BaseUIFrm.h"
+#include "TzelButton.h"
+#include "VGApp.h"
+#include "ZelImage.h"
+#include "ZelLinkLabel.h"
+#include "Zelfunction.h"
 #include "MHintWindow.h"
 #include "ZelAnchors.h"
 #include "ZelWindow.h"
 
+#include <QAccessible>
 #include <QCheckBox>
+#include <QLabel>
+#include <QTimer>
+#include <QWindow>
 #include <QComboBox>
 #include <QFontComboBox>
 #include <QLineEdit>
@@ -246,4 +257,140 @@ TEST(HintBox, LinesSizesAndShowing)
     EXPECT_EQ(hint.Window()->geometry(), QRect(QPoint(70, 80), three));
     hint.HideHint();
     EXPECT_FALSE(hint.IsShowing());
+}
+
+// ---- skinned dialogs ------------------------------------------------------------
+
+namespace {
+class Dialog : public TBaseUIForm {
+public:
+    explicit Dialog(bool maximisable)
+    {
+        SetCaption(QStringLiteral("Test dialog"));
+        if (maximisable)
+            btnMax->show();
+        FormCreate();
+    }
+    using TBaseUIForm::btnOkMe;
+};
+
+// Runs the dialog modally while `act` drives it from inside the loop.
+int RunModal(TBaseForm& form, std::function<void()> act)
+{
+    QTimer::singleShot(0, &form, [&form, act] {
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+        act();
+    });
+    return form.ShowModal();
+}
+}  // namespace
+
+TEST(SkinnedDialog, EndsWithItsResult)
+{
+    Dialog okDialog(false);
+    EXPECT_EQ(RunModal(okDialog, [&] { QTest::mouseClick(okDialog.btnOkMe, Qt::LeftButton); }), mrOk);
+    Dialog cancelDialog(false);
+    EXPECT_EQ(RunModal(cancelDialog, [&] { QTest::mouseClick(cancelDialog.btnCancelMe, Qt::LeftButton); }), mrCancel);
+    Dialog closed(false);
+    EXPECT_EQ(RunModal(closed, [&] { QTest::mouseClick(closed.btnCloseMe, Qt::LeftButton); }), mrCancel);
+    EXPECT_EQ(closed.windowTitle(), "Test dialog");
+}
+
+TEST(SkinnedDialog, EscClosesOnlyWithoutModifiers)
+{
+    for (const Qt::KeyboardModifiers mods : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier}) {
+        Dialog d(false);
+        d.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+        QTest::keyClick(&d, Qt::Key_Escape, mods);
+        EXPECT_TRUE(d.isVisible()) << int(mods);
+    }
+    Dialog d(false);
+    EXPECT_EQ(RunModal(d, [&] { QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);
+    EXPECT_FALSE(d.isVisible());
+}
+
+TEST(SkinnedDialog, CaptionDoubleClickMaximisesOnlyWithTheMaximiseButton)
+{
+    Dialog plain(false);
+    plain.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain));
+    QTest::mouseDClick(plain.windowHandle(), Qt::LeftButton, {}, QPoint(200, 15));
+    EXPECT_FALSE(plain.IsMaximized());
+
+    Dialog big(true);
+    big.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&big));
+    const QRect before = big.geometry();
+    QTest::mouseDClick(big.windowHandle(), Qt::LeftButton, {}, QPoint(200, 15));
+    EXPECT_TRUE(big.IsMaximized());
+    EXPECT_EQ(big.geometry(), big.GetWorkArea());
+    EXPECT_TRUE(big.btnRestore->isVisible());
+    EXPECT_FALSE(big.btnMax->isVisible());
+    // The caption's buttons are not the caption: restore by its button.
+    QTest::mouseClick(big.btnRestore, Qt::LeftButton);
+    EXPECT_FALSE(big.IsMaximized());
+    EXPECT_EQ(big.geometry(), before);
+    EXPECT_TRUE(big.btnMax->isVisible());
+    // And back by a double click on the caption text.
+    QTest::mouseDClick(big.windowHandle(), Qt::LeftButton, {}, big.lblCaption->geometry().center());
+    EXPECT_TRUE(big.IsMaximized());
+}
+
+TEST(SkinnedDialog, AnchoredButtonsFollowResizes)
+{
+    Dialog d(false);
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    const int okRight = d.width() - d.btnOkMe->geometry().right();
+    const int okBottom = d.height() - d.btnOkMe->geometry().bottom();
+    d.resize(d.width() + 120, d.height() + 80);
+    EXPECT_EQ(d.width() - d.btnOkMe->geometry().right(), okRight);
+    EXPECT_EQ(d.height() - d.btnOkMe->geometry().bottom(), okBottom);
+    EXPECT_EQ(d.imgTop->width(), d.width());
+    EXPECT_EQ(d.imgRight->geometry().right(), d.width() - 1);
+    EXPECT_EQ(d.btnCloseMe->y(), 8);
+}
+
+TEST(SkinnedDialog, ControlsHaveAccessibleNames)
+{
+    Dialog d(true);
+    for (TzelButton* b : {d.btnOkMe, d.btnCancelMe, d.btnCloseMe, d.btnMax}) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->role(), QAccessible::Button);
+        EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << b->objectName().toStdString();
+    }
+}
+
+TEST(AboutBox, VersionAndSupportLink)
+{
+    QStringList opened;
+    SetOpenUrlHandler([&opened](const QString& url) {
+        opened << url;
+        return true;
+    });
+    TApp app(QStringLiteral(GANTERLY_BIN_DIR) + '/');   // the built program folder, skin and all
+    App = &app;
+    TAboutForm about;
+    EXPECT_EQ(about.size(), QSize(426, 329));
+    EXPECT_FALSE(about.Image1->Picture().isNull());   // the banner from the skin
+    EXPECT_EQ(about.windowTitle(), "About");
+    EXPECT_FALSE(about.btnOkMe->isVisibleTo(&about));
+    EXPECT_EQ(about.lblVersion->text(), "Ver " + GetProVersion(true));
+    EXPECT_FALSE(about.ulblHp->text().contains('?'));
+    EXPECT_TRUE(about.ulblHp->text().startsWith("Support: "));
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    QTest::mouseClick(about.ulblHp, Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], about.ulblHp->Url());
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(about.ulblHp);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::Link);
+    // Banner centred, the version inside its right part.
+    EXPECT_EQ(about.Image1->x(), (about.width() - about.Image1->width()) / 2);
+    EXPECT_EQ(about.lblVersion->geometry().right() + 1 + 13, about.Image1->width());
+    SetOpenUrlHandler({});
+    App = nullptr;
 }

@@ -16,6 +16,7 @@ int main(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(TApp::ProductTitle());
+    InstallFontSubstitutes();
     // On a platform nobody can see (offscreen, minimal) a box would wait
     // forever; there MsgBox logs the text and takes the harmless answer.
     if (!IsInvisiblePlatform())

@@ -59,6 +59,12 @@ void TzelLinkLabel::Activate()
         OpenUrl(FUrl);
 }
 
+// Taken, so the release comes here too (a label lets presses through).
+void TzelLinkLabel::mousePressEvent(QMouseEvent* event)
+{
+    event->setAccepted(event->button() == Qt::LeftButton);
+}
+
 void TzelLinkLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))

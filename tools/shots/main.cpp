@@ -6,6 +6,7 @@
 
 #include "VGApp.h"
 #include "VGConfig.h"
+#include "UIUtils.h"
 #include "VGUIApp.h"
 #include "Zelfunction.h"
 
@@ -29,6 +30,7 @@ int main(int argc, char** argv)
     // Pictures look the same whatever the desktop's settings: our own
     // folders under a private data folder, the language of the forms.
     QApplication app(argc, argv);
+    InstallFontSubstitutes();
     const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + QLatin1Char('/');
     if (!QDir().mkpath(out)) {
         std::fprintf(stderr, "ganterly-shots: cannot make %s\n", qPrintable(out));

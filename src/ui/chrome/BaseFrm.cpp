@@ -204,16 +204,17 @@ bool TBaseForm::eventFilter(QObject* watched, QEvent* event)
             auto* mouse = static_cast<QMouseEvent*>(event);
             if (ResizeEvent(mouse))
                 return true;
+            if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton
+                && IsCaptionAt(mouse->position().toPoint())) {
+                FDrag = TDrag::None;
+                CaptionDoubleClick();
+                return true;
+            }
             if (FDrag == TDrag::MovePending || FDrag == TDrag::Moving)
                 return MoveDrag(mouse);
-            if (mouse->button() == Qt::LeftButton && IsCaptionAt(mouse->position().toPoint())) {
-                if (event->type() == QEvent::MouseButtonDblClick) {
-                    CaptionDoubleClick();
-                    return true;
-                }
-                if (event->type() == QEvent::MouseButtonPress)
-                    BeginMoveDrag(mouse->globalPosition().toPoint());
-            }
+            if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton
+                && IsCaptionAt(mouse->position().toPoint()))
+                BeginMoveDrag(mouse->globalPosition().toPoint());
             break;
         }
         case QEvent::Leave:

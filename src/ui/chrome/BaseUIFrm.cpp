@@ -150,6 +150,12 @@ void TBaseUIForm::ApplySkin()
     for (TzelButton* b : {btnOkMe, btnCancelMe}) {
         skinButton(b, QStringLiteral("Button%1.png"));
         b->SetStretch(true);
+        if (b->HasPictures()) {
+            // White on the skin's accent colour.
+            QPalette pal = b->palette();
+            pal.setColor(QPalette::ButtonText, Qt::white);
+            b->setPalette(pal);
+        }
     }
 }
 

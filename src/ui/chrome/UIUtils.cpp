@@ -4,6 +4,7 @@
 #include "Zelfunction.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QThread>
@@ -60,6 +61,12 @@ void InstallGuiMsgBox()
             app, [&] { answer = ShowMessageBox(text, caption, buttons, icon); }, Qt::BlockingQueuedConnection);
         return answer;
     });
+}
+
+void InstallFontSubstitutes()
+{
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
 }
 
 bool IsInvisiblePlatform()

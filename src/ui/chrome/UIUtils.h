@@ -5,5 +5,9 @@
 // by the main thread while the worker waits for the answer.
 void InstallGuiMsgBox();
 
+// The faces the forms name and the desktop may lack resolve to fonts of the
+// same measure: "MS Sans Serif" to the metric twin of Arial.
+void InstallFontSubstitutes();
+
 // True on window-system plugins that show nothing to a person.
 bool IsInvisiblePlatform();
