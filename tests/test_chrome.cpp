@@ -271,7 +271,7 @@ public:
             btnMax->show();
         FormCreate();
     }
-    using TBaseUIForm::btnOkMe;
+    using TBaseUIForm::AdjustForDpi;
 };
 
 // Runs the dialog modally while `act` drives it from inside the loop.
@@ -393,4 +393,42 @@ TEST(AboutBox, VersionAndSupportLink)
     EXPECT_EQ(about.lblVersion->geometry().right() + 1 + 13, about.Image1->width());
     SetOpenUrlHandler({});
     App = nullptr;
+}
+
+// Away from 96 dpi the form's layout pass puts the top bar's parts and the
+// frame back where they were designed, whatever the scaling did to them.
+TEST(SkinnedDialog, TheDpiPassRestoresTheTopBarAndFrame)
+{
+    Dialog d(true);
+    d.btnMin->show();
+    for (TzelButton* b : {d.btnMin, d.btnMax, d.btnRestore, d.btnCloseMe})
+        b->move(b->x(), 10);   // as a 125 % scaling would leave them
+    d.imgIco->move(12, 9);
+    d.lblCaption->move(42, 10);
+    d.imgBottomRight->move(3, 3);
+    d.AdjustForDpi();
+    for (TzelButton* b : {d.btnMin, d.btnMax, d.btnRestore, d.btnCloseMe})
+        EXPECT_EQ(b->y(), 8) << b->objectName().toStdString();
+    EXPECT_EQ(d.imgIco->pos(), QPoint(10, 7));
+    EXPECT_EQ(d.lblCaption->y(), 7);
+    EXPECT_EQ(d.imgBottomRight->geometry().bottomRight(), QPoint(d.width() - 1, d.height() - 1));
+    EXPECT_EQ(d.imgRight->geometry().right(), d.width() - 1);
+}
+
+TEST(SystemFont, OtherLanguagesGetArialEnglishKeepsTheDesign)
+{
+    Dialog d(false);
+    QFont tahoma(QStringLiteral("Tahoma"));
+    tahoma.setPixelSize(15);
+    auto* label = new QLabel(QStringLiteral("x"), &d);
+    label->setFont(tahoma);
+    ApplySystemFont(&d, 1033);
+    EXPECT_EQ(label->font().family(), "Tahoma");
+    ApplySystemFont(&d, 2052);
+    EXPECT_EQ(label->font().family(), "Tahoma");
+    ApplySystemFont(&d, 1041);   // Japanese
+    EXPECT_EQ(label->font().family(), "Arial");
+    EXPECT_EQ(label->font().pixelSize(), 15);
+    EXPECT_EQ(d.lblCaption->font().family(), "Arial");
+    EXPECT_TRUE(d.lblCaption->font().bold());
 }
