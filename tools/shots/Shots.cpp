@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -45,9 +46,34 @@ public:
         text->setGeometry(24, 52, 312, 40);
         FormCreate();
     }
+
+protected:
+    // Resizable like the crop dialog, so the frame can be tried by hand.
+    bool GetResizeMargins(TResizeMargins& m) override
+    {
+        m.Left = m.Right = m.Bottom = 8;
+        m.Top = 4;
+        m.TopLeftW = m.TopLeftH = m.TopRightW = m.TopRightH = 12;
+        m.BottomLeftW = m.BottomLeftH = m.BottomRightW = m.BottomRightH = 12;
+        return true;
+    }
 };
 
 }  // namespace
+
+int ShowWindow(const QString& className)
+{
+    std::unique_ptr<QWidget> w;
+    if (className == QLatin1String("TBaseUIForm"))
+        w = std::make_unique<TSampleDialog>();
+    else if (className == QLatin1String("TAboutForm"))
+        w = std::make_unique<TAboutForm>();
+    if (!w)
+        return 2;
+    w->show();
+    QObject::connect(qApp, &QApplication::lastWindowClosed, qApp, &QApplication::quit);
+    return QApplication::exec();
+}
 
 int TakeShots(const QString& folder, const QString& suffix)
 {

@@ -19,11 +19,12 @@
 int main(int argc, char** argv)
 {
     const bool second = argc == 3 && qstrcmp(argv[2], "--at2x") == 0;
-    if (argc != 2 && !second) {
-        std::fprintf(stderr, "usage: ganterly-shots OUTDIR\n");
+    const bool show = argc == 3 && qstrcmp(argv[1], "--show") == 0;
+    if (argc != 2 && !second && !show) {
+        std::fprintf(stderr, "usage: ganterly-shots OUTDIR | ganterly-shots --show CLASS\n");
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !show)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (second)
         qputenv("QT_SCALE_FACTOR", "2");
@@ -32,7 +33,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     InstallFontSubstitutes();
     const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + QLatin1Char('/');
-    if (!QDir().mkpath(out)) {
+    if (!show && !QDir().mkpath(out)) {
         std::fprintf(stderr, "ganterly-shots: cannot make %s\n", qPrintable(out));
         return 1;
     }
@@ -41,6 +42,16 @@ int main(int argc, char** argv)
     auto appObj = std::make_unique<TApp>();
     App = appObj.get();
 
+    if (show) {
+        const int code = ShowWindow(QString::fromLocal8Bit(argv[2]));
+        if (code == 2)
+            std::fprintf(stderr, "ganterly-shots: no window named %s\n", argv[2]);
+        App = nullptr;
+        appObj.reset();
+        delete VGConfig;
+        VGConfig = nullptr;
+        return code;
+    }
     const int failed = TakeShots(out, second ? QStringLiteral("@2x") : QString());
 
     App = nullptr;
