@@ -1,6 +1,7 @@
 #include "Shots.h"
 
 #include "AboutFrm.h"
+#include "ControlShots.h"
 #include "BaseUIFrm.h"
 #include "MHintWindow.h"
 #include "TzelButton.h"
@@ -93,5 +94,5 @@ int TakeShots(const QString& folder, const QString& suffix)
         Shoot(hint.Window(), file("TMHint"));
         hint.HideHint();
     }
-    return gFailed;
+    return gFailed + DrawControlShots(folder, suffix);
 }

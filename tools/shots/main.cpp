@@ -38,6 +38,7 @@ int main(int argc, char** argv)
         return 1;
     }
     auto uiApp = std::make_unique<TUIApp>();
+    UIApp = uiApp.get();
     VGConfig = new TVGConfig;
     auto appObj = std::make_unique<TApp>();
     App = appObj.get();
@@ -48,6 +49,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "ganterly-shots: no window named %s\n", argv[2]);
         App = nullptr;
         appObj.reset();
+        UIApp = nullptr;
         delete VGConfig;
         VGConfig = nullptr;
         return code;
@@ -56,6 +58,7 @@ int main(int argc, char** argv)
 
     App = nullptr;
     appObj.reset();
+    UIApp = nullptr;
     delete VGConfig;
     VGConfig = nullptr;
     if (second)
