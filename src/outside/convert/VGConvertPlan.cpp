@@ -59,13 +59,14 @@ QString CheckOutputSize(QSize size)
 
 // Times past the int64 range stand at its end: a clip sped up beyond all
 // measure shows its one frame, slowed down to nothing it shows its first.
+constexpr int64_t kTimeTop = 9'200'000'000'000'000'000;  // below INT64_MAX, exact in a long double
+
 static int64_t Saturated(long double v)
 {
-    constexpr long double top = 9.2e18L;  // below INT64_MAX, exactly representable
-    if (!(v > -top))
-        return v != v ? 0 : -static_cast<int64_t>(top);
-    if (!(v < top))
-        return static_cast<int64_t>(top);
+    if (!(v > -static_cast<long double>(kTimeTop)))
+        return v != v ? 0 : -kTimeTop;
+    if (!(v < static_cast<long double>(kTimeTop)))
+        return kTimeTop;
     return std::llround(v);
 }
 
@@ -175,7 +176,7 @@ int64_t TFramePicker::FirstMomentFrom(int64_t length) const
     int64_t k = std::max(FNext, Saturated(std::ceil(static_cast<long double>(length) / perSlot)));
     while (k > FNext && MomentOf(k - 1, FFPS, FSpeed) >= length)
         --k;
-    while (MomentOf(k, FFPS, FSpeed) < length)
+    while (k < kTimeTop && MomentOf(k, FFPS, FSpeed) < length)
         ++k;
     return k;
 }
