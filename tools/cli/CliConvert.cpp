@@ -436,10 +436,11 @@ CliCommand reg(
     "  --fps N, --speed X, --loop N        frame rate, playing speed, replays (-1 forever, 0 once)\n"
     "  --rotate 0|90|180|270, --flip h|v|hv|none, --order original|reverse|pingpong\n"
     "  --max-frames N                      the most frames the GIF may hold (default 1000)\n"
-    "  --delete T [T ...]                  leaves out the frames on show at these times\n"
+    "  --delete T [T ...]                  leaves out the frames on show at these times (the words after it\n"
+    "                                      that read as times; -- ends the list)\n"
     "  --text TEXT --text-at X,Y [--font NAME] [--font-size N] [--color RRGGBB] [--align left|center|right]\n"
     "  --logo FILE --logo-rect X,Y,W,H     a picture drawn over every frame\n"
-    "  --quiet                             no messages but errors and the result line\n"
+    "  --quiet                             no settings line and no progress\n"
     "Exit codes: 0 done, 1 the conversion failed, 2 a usage error, 128+N stopped by signal N.",
     kOptions, RunConvert);
 
