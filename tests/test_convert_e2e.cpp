@@ -632,8 +632,9 @@ TEST(ConvertE2E, ErrorsEndWithOneMessageAndNoGif)
     const QString video = dir + "video.mp4";
     ASSERT_TRUE(QFile::copy(clip.Video.Path, video));
     ASSERT_TRUE(QFile::link(video, dir + "video-link.gif"));
+    ASSERT_TRUE(QDir(dir).mkdir("sub"));
     const qint64 videoSize = QFileInfo(video).size();
-    for (const QString& out : {video, dir + "video-link.gif", dir + "./no/../video.mp4"}) {
+    for (const QString& out : {video, dir + "video-link.gif", dir + "./sub/../video.mp4"}) {
         for (uint8_t sequence : {uint8_t(0), uint8_t(1)}) {
             f = BaseFlag(clip, "x.gif");
             f.VideoFileName = video;
