@@ -1,5 +1,6 @@
-# cmake --install: the program folder goes to <prefix>/lib/ganterly/, with a
-# link <prefix>/bin/ganterly, a desktop entry and an icon. Every installation
+# cmake --install: the program folder goes to <prefix>/lib/ganterly/, with
+# links <prefix>/bin/ganterly and <prefix>/bin/ganterly-cli, a desktop entry
+# and an icon. Every installation
 # gets a fresh installation GUID.
 
 set(GANTERLY_INSTALL_DIR lib/ganterly)
@@ -12,9 +13,11 @@ install(FILES ${GANTERLY_BIN}/resource/ganterly.png DESTINATION share/icons/hico
 install(CODE [[
   set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
   file(MAKE_DIRECTORY "${root}/bin" "${root}/share/applications")
-  file(REMOVE "${root}/bin/ganterly")
-  file(CREATE_LINK ../lib/ganterly/ganterly "${root}/bin/ganterly" SYMBOLIC)
-  message(STATUS "Installing: ${root}/bin/ganterly -> ../lib/ganterly/ganterly")
+  foreach(program ganterly ganterly-cli)
+    file(REMOVE "${root}/bin/${program}")
+    file(CREATE_LINK ../lib/ganterly/${program} "${root}/bin/${program}" SYMBOLIC)
+    message(STATUS "Installing: ${root}/bin/${program} -> ../lib/ganterly/${program}")
+  endforeach()
   file(WRITE "${root}/share/applications/ganterly.desktop"
 "[Desktop Entry]
 Type=Application

@@ -20,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <map>
 #include <set>
 #include <vector>
@@ -180,6 +182,44 @@ TEST(ConvertPlan, PlayTimeMatchesTheRangeOverTheSpeed)
     for (size_t k = 0; k < out.size(); ++k)
         cs += DelayCs(int64_t(k), fps);
     EXPECT_NEAR(cs / 100.0, 3.65 / speed, 1.0 / fps);
+}
+
+TEST(ConvertPlan, ExtremeSpeedsNeitherOverflowNorRunAway)
+{
+    const auto src = Times(20, 100000);  // 10 fps, 2 s
+    // Fast beyond the clip's length: every frame rounds to the first output
+    // frame, which shows the last of them, once.
+    for (double speed : {1e7, 1e15, 1e300, std::numeric_limits<double>::max()})
+        EXPECT_EQ(Pick(src, 0, 2000000, 10, speed), std::vector<int>{19}) << speed;
+    // Slow beyond measure: the first frame on every output frame up to the limit.
+    for (double speed : {1e-9, 1e-300, std::numeric_limits<double>::denorm_min()})
+        EXPECT_EQ(Pick(src, 0, 2000000, 50, speed, {}, 40), std::vector<int>(40, 0)) << speed;
+    // Moments and slots stay ordered and inside the range of a time.
+    EXPECT_EQ(MomentOf(0, 1, 1e300), 0);
+    EXPECT_GT(MomentOf(1, 1, 1e300), int64_t(9e18));
+    EXPECT_EQ(MomentOf(std::numeric_limits<int64_t>::max(), 50, 1e300), MomentOf(1, 1, 1e300));
+    EXPECT_EQ(MomentOf(1000, 25, std::numeric_limits<double>::infinity()), 40000000);  // counts as speed 1
+    EXPECT_EQ(MomentOf(1000, 25, std::nan("")), 40000000);
+    EXPECT_EQ(MomentOf(1000, 0, 1.0), 1000000000);                                  // counts as 1 fps
+    TFramePicker slow(50, 1e-300);
+    EXPECT_GT(slow.Slot(1), int64_t(9e18));
+    EXPECT_LT(slow.Slot(-1), -int64_t(9e18));
+    EXPECT_EQ(slow.Slot(std::numeric_limits<int64_t>::max()), slow.Slot(1));
+    EXPECT_EQ(TFramePicker(50, 1e300).Slot(std::numeric_limits<int64_t>::max()), 0);
+    EXPECT_EQ(TFramePicker(25, std::numeric_limits<double>::infinity()).Slot(40000), 1);
+
+    // With a repeat limit, a long run of one candidate reaches emit only
+    // that often, and the rest is counted: the reverse order's ring.
+    TFramePicker picker(50, 1e-3);
+    std::vector<int64_t> emitted;
+    auto take = [&](int64_t k, int64_t c) { emitted.push_back(k * 100 + c); return true; };
+    picker.SetRepeatLimit(3);
+    for (int64_t t : {int64_t(0), int64_t(100000), int64_t(200000)})
+        ASSERT_TRUE(picker.Add(t, take));
+    ASSERT_TRUE(picker.Finish(300000, take));
+    // 100 ms at a thousandth of the speed is 5000 output frames per candidate.
+    EXPECT_EQ(picker.Emitted(), 15000);
+    EXPECT_EQ(emitted, (std::vector<int64_t>{0, 100, 200, 500001, 500101, 500201, 1000002, 1000102, 1000202}));
 }
 
 TEST(ConvertPlan, SequenceOrders)

@@ -11,6 +11,7 @@ namespace {
 // Opens the file; on failure prints why and answers false.
 bool OpenVideo(TFFDecoder& dec, const QString& file)
 {
+    CliStartApp();
     if (!QFileInfo::exists(file)) {
         CliErr(QStringLiteral("%1: no such file").arg(file));
         return false;
@@ -24,11 +25,11 @@ bool OpenVideo(TFFDecoder& dec, const QString& file)
     return true;
 }
 
-bool ReadTime(const QString& text, int64_t& pts)
+bool ReadTime(const QString& command, const QString& text, int64_t& pts)
 {
     pts = StrToPTS(text, 3);
     if (pts == AV_NOPTS_VALUE) {
-        CliErr(QStringLiteral("not a time: %1 (use hh:mm:ss.mmm or seconds)").arg(text));
+        CliUsageError(command, QStringLiteral("not a time: %1 (use hh:mm:ss.mmm or seconds)").arg(text));
         return false;
     }
     return true;
@@ -36,12 +37,11 @@ bool ReadTime(const QString& text, int64_t& pts)
 
 QString TimeLine(int64_t pts) { return QStringLiteral("%1 %2").arg(pts).arg(FormatPTS(pts, 3)); }
 
-int Info(const QStringList& args)
+int Info(const TCliArgs& a)
 {
-    if (args.size() != 1) {
-        CliErr(QStringLiteral("usage: ganterly-cli info FILE"));
-        return 2;
-    }
+    const QStringList& args = a.Files;
+    if (args.size() != 1)
+        return CliUsageError(QStringLiteral("info"), QStringLiteral("needs one FILE"));
     TFFDecoder dec;
     if (!OpenVideo(dec, args[0]))
         return 1;
@@ -65,15 +65,14 @@ int Info(const QStringList& args)
     return 0;
 }
 
-int Frame(const QStringList& args)
+int Frame(const TCliArgs& a)
 {
-    if (args.size() != 3) {
-        CliErr(QStringLiteral("usage: ganterly-cli frame FILE TIME OUT.png"));
-        return 2;
-    }
+    const QStringList& args = a.Files;
+    if (args.size() != 3)
+        return CliUsageError(QStringLiteral("frame"), QStringLiteral("needs FILE TIME OUT.png"));
     int64_t pts = 0;
-    if (!ReadTime(args[1], pts))
-        return 2;
+    if (!ReadTime(QStringLiteral("frame"), args[1], pts))
+        return CliUsage;
     TFFDecoder dec;
     if (!OpenVideo(dec, args[0]))
         return 1;
@@ -91,21 +90,18 @@ int Frame(const QStringList& args)
 }
 
 // The frames a group decode gives: the located frame, then COUNT-1 decodes.
-int Group(const QStringList& args)
+int Group(const TCliArgs& a)
 {
-    if (args.size() != 3) {
-        CliErr(QStringLiteral("usage: ganterly-cli group FILE TIME COUNT"));
-        return 2;
-    }
+    const QStringList& args = a.Files;
+    if (args.size() != 3)
+        return CliUsageError(QStringLiteral("group"), QStringLiteral("needs FILE TIME COUNT"));
     int64_t pts = 0;
-    if (!ReadTime(args[1], pts))
-        return 2;
+    if (!ReadTime(QStringLiteral("group"), args[1], pts))
+        return CliUsage;
     bool ok = false;
     const int count = args[2].toInt(&ok);
-    if (!ok) {
-        CliErr(QStringLiteral("not a count: %1").arg(args[2]));
-        return 2;
-    }
+    if (!ok || count < 1)
+        return CliUsageError(QStringLiteral("group"), QStringLiteral("not a count of frames: %1").arg(args[2]));
     TFFDecoder dec;
     if (!OpenVideo(dec, args[0]))
         return 1;
@@ -119,8 +115,12 @@ int Group(const QStringList& args)
     return 0;
 }
 
-CliCommand regInfo("info", "info FILE", Info);
-CliCommand regFrame("frame", "frame FILE TIME OUT.png", Frame);
-CliCommand regGroup("group", "group FILE TIME COUNT", Group);
+CliCommand regInfo("info", "info FILE\nPrints what the decoder reads from the file's video stream.", {}, Info);
+CliCommand regFrame("frame", "frame FILE TIME OUT.png\n"
+                    "Writes the frame on show at TIME (hh:mm:ss.mmm or seconds) as a PNG picture and prints its time.",
+                    {}, Frame);
+CliCommand regGroup("group", "group FILE TIME COUNT\n"
+                    "Prints the times of COUNT frames decoded one after another from the frame on show at TIME.",
+                    {}, Group);
 
 }  // namespace

@@ -103,3 +103,30 @@ void WriteFileAtomic(const QString& path, const QByteArray& data)
         ::close(dfd);
     }
 }
+
+namespace {
+// The absolute path with its folder's links resolved; the name itself is
+// kept, since it may not exist yet.
+QString ResolvedPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString folder = info.absoluteDir().canonicalPath();
+    if (folder.isEmpty())
+        return QDir::cleanPath(info.absoluteFilePath());
+    return folder + QLatin1Char('/') + info.fileName();
+}
+}  // namespace
+
+bool IsSameFile(const QString& a, const QString& b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    struct stat sa = {}, sb = {};
+    const bool hasA = ::stat(QFile::encodeName(a).constData(), &sa) == 0;
+    const bool hasB = ::stat(QFile::encodeName(b).constData(), &sb) == 0;
+    if (hasA && hasB)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (hasA != hasB)
+        return false;
+    return ResolvedPath(a) == ResolvedPath(b);
+}

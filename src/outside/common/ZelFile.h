@@ -11,3 +11,8 @@
 // the file and the cause when the file cannot be written; the old file then
 // stays as it was.
 void WriteFileAtomic(const QString& path, const QByteArray& data);
+
+// Whether the two paths lead to the same file: the same device and inode
+// when both exist (through links, hard links, "./" and "..", any spelling),
+// else the same absolute path once the folders' links are resolved.
+bool IsSameFile(const QString& a, const QString& b);

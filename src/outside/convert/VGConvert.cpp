@@ -7,6 +7,7 @@
 #include "FFDecoder.h"
 #include "GifEncoder.h"
 #include "VideoColour.h"
+#include "ZelFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,9 +16,12 @@
 #include <QPainter>
 #include <QTransform>
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <unistd.h>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -116,15 +120,39 @@ public:
     }
     QString Put(int64_t index, const QImage& img)
     {
-        if (!FFile.seek((index % FCapacity) * FBytes) || FFile.write(reinterpret_cast<const char*>(img.constBits()), FBytes) != FBytes)
-            return QStringLiteral("Cannot write the temporary frame file \"%1\" (is the disk full?): %2")
-                .arg(FFile.fileName(), FFile.errorString());
+        // Straight to the descriptor, so the system's own reason for a
+        // failure (a full disk, a file size limit) is the one reported.
+        const char* data = reinterpret_cast<const char*>(img.constBits());
+        off_t at = off_t((index % FCapacity) * FBytes);
+        for (qsizetype left = FBytes; left > 0;) {
+            const ssize_t n = ::pwrite(FFile.handle(), data, size_t(left), at);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return QStringLiteral("Cannot write the temporary frame file \"%1\": %2")
+                    .arg(FFile.fileName(), QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC)));
+            data += n;
+            at += n;
+            left -= n;
+        }
         return {};
     }
     QString Get(int64_t index, QImage& img)
     {
-        if (!FFile.seek((index % FCapacity) * FBytes) || FFile.read(reinterpret_cast<char*>(img.bits()), FBytes) != FBytes)
-            return QStringLiteral("Cannot read the temporary frame file \"%1\": %2").arg(FFile.fileName(), FFile.errorString());
+        char* data = reinterpret_cast<char*>(img.bits());
+        off_t at = off_t((index % FCapacity) * FBytes);
+        for (qsizetype left = FBytes; left > 0;) {
+            const ssize_t n = ::pread(FFile.handle(), data, size_t(left), at);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return QStringLiteral("Cannot read the temporary frame file \"%1\": %2")
+                    .arg(FFile.fileName(), n < 0 ? QString::fromLocal8Bit(std::strerror(errno))
+                                                 : QStringLiteral("it ends early"));
+            data += n;
+            at += n;
+            left -= n;
+        }
         return {};
     }
 private:
@@ -311,6 +339,11 @@ QString TVideo2GifThread::Impl::Run(int& written)
     if (F.StartPTS == AV_NOPTS_VALUE || F.EndPTS == AV_NOPTS_VALUE || F.StartPTS >= F.EndPTS)
         return QStringLiteral("The clip range %1 - %2 is empty.").arg(FormatPTS(F.StartPTS), FormatPTS(F.EndPTS));
 
+    // Writing over the video would destroy what is being read.
+    if (IsSameFile(F.VideoFileName, F.GifFileName))
+        return QStringLiteral("The GIF file \"%1\" is the video being converted; choose another name for the GIF.")
+            .arg(F.GifFileName);
+
     TFFDecoder dec;
     dec.LoadAVLib(F.LibFolder);
     dec.SetBitmapBitsPixel(24);
@@ -393,6 +426,10 @@ QString TVideo2GifThread::Impl::Run(int& written)
     const int64_t range = F.EndPTS - F.StartPTS;
     TTimeline timeline(F.StartPTS);
     TFramePicker picker(FPS, Speed);
+    // Reverse order keeps only the last MaxFrames output frames: once the
+    // ring is full of one picture, a very slow speed need not write it again.
+    if (Sequence == 1)
+        picker.SetRepeatLimit(MaxFrames);
     TAVFramePtr prev;                            // the last kept candidate, not yet settled
     int64_t shownIndex = -1;
     QImage shown;
@@ -536,7 +573,7 @@ QString TVideo2GifThread::Impl::Run(int& written)
 
     // Backward pass from the store.
     if (Sequence != 0) {
-        const int64_t n = kept;
+        const int64_t n = Sequence == 1 ? picker.Emitted() : kept;
         const int64_t total = std::min<int64_t>(SequenceLength(n, Sequence), MaxFrames);
         const int64_t firstPos = Sequence == 2 ? std::min<int64_t>(n, total) : 0;
         // Reverse order: only the last MaxFrames kept frames are in the ring.

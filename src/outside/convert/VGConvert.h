@@ -164,11 +164,18 @@ public:
     // The output frame a candidate at compacted time t rounds to; of several
     // candidates in one slot only the last is ever shown.
     int64_t Slot(int64_t t) const;
+    // After this many output frames in a row of one candidate, the rest of
+    // its run is counted in Emitted() without calling emit; 0: no limit.
+    void SetRepeatLimit(int64_t n) { FRepeatLimit = n; }
 private:
+    bool Run(int64_t end, const std::function<bool(int64_t k, int64_t candidate)>& emit);
+    // The first output frame whose moment is not before length.
+    int64_t FirstMomentFrom(int64_t length) const;
     int FFPS;
     double FSpeed;
     int64_t FNext = 0;      // next output moment
     int64_t FCount = 0;     // candidates seen
+    int64_t FRepeatLimit = 0;
 };
 
 }  // namespace VGConvertPlan

@@ -63,9 +63,22 @@ QString CheckOutputSize(QSize size)
     return {};
 }
 
+// Times past the int64 range stand at its end: a clip sped up beyond all
+// measure shows its one frame, slowed down to nothing it shows its first.
+constexpr int64_t kTimeTop = 9'200'000'000'000'000'000;  // below INT64_MAX, exact in a long double
+
+static int64_t Saturated(long double v)
+{
+    if (!(v > -static_cast<long double>(kTimeTop)))
+        return v != v ? 0 : -kTimeTop;
+    if (!(v < static_cast<long double>(kTimeTop)))
+        return kTimeTop;
+    return std::llround(v);
+}
+
 int64_t MomentOf(int64_t k, int fps, double speed)
 {
-    return std::llround(static_cast<long double>(k) * speed * 1000000.0L / fps);
+    return Saturated(static_cast<long double>(k) * EffectiveSpeed(speed) * 1000000.0L / std::max(fps, 1));
 }
 
 static int64_t CsAt(int64_t k, int fps)
@@ -127,11 +140,28 @@ int64_t TFramePicker::Slot(int64_t t) const
     // Times here are whole microseconds, so a frame exactly half-way (every
     // other frame of 30 fps shown at 15 fps) may sit a microsecond or two
     // either side of the half; such a frame counts as half-way.
-    const long double perSlot = static_cast<long double>(FSpeed) * 1000000.0L / FFPS;  // microseconds
+    const long double perSlot = static_cast<long double>(EffectiveSpeed(FSpeed)) * 1000000.0L / std::max(FFPS, 1);  // microseconds
     const long double x = static_cast<long double>(t) / perSlot;
     const long double eps = 2.0L / perSlot;
-    return x >= 0 ? static_cast<int64_t>(std::floor(x + 0.5L + eps))
-                  : -static_cast<int64_t>(std::floor(-x + 0.5L + eps));
+    return x >= 0 ? Saturated(std::floor(x + 0.5L + eps)) : -Saturated(std::floor(-x + 0.5L + eps));
+}
+
+bool TFramePicker::Run(int64_t end, const std::function<bool(int64_t, int64_t)>& emit)
+{
+    int64_t repeats = 0;
+    while (FNext < end) {
+        if (FRepeatLimit > 0 && repeats >= FRepeatLimit) {
+            // The receiver holds enough copies of this frame: the rest of its
+            // run is only counted, however long a slow speed makes it.
+            FNext = end;
+            break;
+        }
+        if (!emit(FNext, FCount - 1))
+            return false;
+        ++FNext;
+        ++repeats;
+    }
+    return true;
 }
 
 bool TFramePicker::Add(int64_t t, const std::function<bool(int64_t, int64_t)>& emit)
@@ -139,27 +169,29 @@ bool TFramePicker::Add(int64_t t, const std::function<bool(int64_t, int64_t)>& e
     // Output frame k shows the last candidate whose time rounds to k or
     // earlier; the previous candidate takes every slot before the new one's.
     const int64_t slot = Slot(t);
-    if (FCount > 0) {
-        while (FNext < slot) {
-            if (!emit(FNext, FCount - 1))
-                return false;
-            ++FNext;
-        }
-    }
+    if (FCount > 0 && !Run(slot, emit))
+        return false;
     ++FCount;
     return true;
+}
+
+int64_t TFramePicker::FirstMomentFrom(int64_t length) const
+{
+    // Estimated from the slot length, then set right by the exact rule.
+    const long double perSlot = static_cast<long double>(EffectiveSpeed(FSpeed)) * 1000000.0L / std::max(FFPS, 1);
+    int64_t k = std::max(FNext, Saturated(std::ceil(static_cast<long double>(length) / perSlot)));
+    while (k > FNext && MomentOf(k - 1, FFPS, FSpeed) >= length)
+        --k;
+    while (k < kTimeTop && MomentOf(k, FFPS, FSpeed) < length)
+        ++k;
+    return k;
 }
 
 bool TFramePicker::Finish(int64_t length, const std::function<bool(int64_t, int64_t)>& emit)
 {
     if (FCount == 0)
         return true;
-    while (MomentOf(FNext, FFPS, FSpeed) < length) {
-        if (!emit(FNext, FCount - 1))
-            return false;
-        ++FNext;
-    }
-    return true;
+    return Run(FirstMomentFrom(length), emit);
 }
 
 }  // namespace VGConvertPlan
