@@ -26,8 +26,29 @@ namespace {
 
 // Collects the conversion thread's messages and ends the event loop on the
 // finish or the error.
-class TConvertReceiver : public QObject {
+// What the conversion thread reports, through the typed adapter a window uses.
+class TConvertReceiver : public TConvertEvents {
 public:
+    TConvertReceiver()
+    {
+        connect(this, &TConvertEvents::Progress, this, [this](int p) {
+            if (p != Percent && ShowProgress) {
+                Percent = p;
+                std::fprintf(stderr, "\rconverting: %3d%%", p);
+                std::fflush(stderr);
+            }
+        });
+        connect(this, &TConvertEvents::Finished, this, [this](int written, int limit) {
+            Finished = true;
+            Written = written;
+            Limit = limit;
+            Loop.quit();
+        });
+        connect(this, &TConvertEvents::Failed, this, [this](const QString& error) {
+            Error = error.isEmpty() ? QStringLiteral("The conversion failed.") : error;
+            Loop.quit();
+        });
+    }
     QEventLoop Loop;
     int Percent = -1;
     bool ShowProgress = false;
@@ -35,32 +56,6 @@ public:
     int Written = 0;
     int Limit = 0;
     QString Error;
-
-protected:
-    bool event(QEvent* e) override
-    {
-        const int type = int(e->type());
-        if (type != WM_CONVERTPROGRESS && type != WM_CONVERTFINISH && type != WM_CONVERTERROR)
-            return QObject::event(e);
-        auto* m = static_cast<TMessageEvent*>(e);
-        if (type == WM_CONVERTPROGRESS) {
-            const int p = int(m->WParam & 0xFFFF);
-            if (p != Percent && ShowProgress) {
-                Percent = p;
-                std::fprintf(stderr, "\rconverting: %3d%%", p);
-                std::fflush(stderr);
-            }
-        } else if (type == WM_CONVERTFINISH) {
-            Finished = true;
-            Written = int(m->WParam);
-            Limit = int(m->LParam);
-            Loop.quit();
-        } else {
-            Error = m->Text.isEmpty() ? QStringLiteral("The conversion failed.") : m->Text;
-            Loop.quit();
-        }
-        return true;
-    }
 };
 
 bool ParseInts(const QString& text, int count, std::vector<int>& out)
