@@ -264,6 +264,77 @@ void CaptionButton(QPainter& p, int glyph, int state)
         break;
     }
 }
+// The main window's toolbar strip (stretched) and its one-pixel separator.
+void ToolbarBack(QPainter& p, int w)
+{
+    QLinearGradient g(0, 0, 0, 27);
+    g.setColorAt(0, QColor(0xF7, 0xF8, 0xFA));
+    g.setColorAt(1, QColor(0xE6, 0xE9, 0xEE));
+    p.fillRect(QRectF(0, 0, w, 27), g);
+    p.fillRect(QRectF(0, 26, w, 1), QColor(0xD0, 0xD5, 0xDD));
+}
+
+// The big tool buttons (Open, Play, Crop, ...): 82 x 50 light cards.
+void ToolButton(QPainter& p, int state)  // 0 up, 1 hot, 2 down
+{
+    const QColor fill = state == 0 ? QColor(0xFA, 0xFB, 0xFC) : state == 1 ? QColor(0xE6, 0xF6, 0xF4) : QColor(0xC9, 0xEB, 0xE7);
+    const QColor border = state == 0 ? QColor(0xC9, 0xCF, 0xD8) : state == 1 ? QColor(0x5C, 0xC4, 0xBA) : kAccentDark;
+    QLinearGradient g(0, 0, 0, 50);
+    g.setColorAt(0, fill.lighter(state == 2 ? 100 : 103));
+    g.setColorAt(1, fill.darker(state == 2 ? 100 : 103));
+    p.setPen(QPen(border, 1));
+    p.setBrush(g);
+    p.drawRoundedRect(QRectF(0.5, 0.5, 81, 49), 5, 5);
+}
+
+// The menu images, 16 x 16: 1 locate start, 2 locate end, 3 play the
+// selection, 4 delete.
+void MenuImage(QPainter& p, int index)
+{
+    p.setPen(QPen(kFrameLight, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    switch (index) {
+    case 1:
+    case 2: {
+        const double x = index == 1 ? 4.5 : 11.5;
+        p.setPen(QPen(kAccentDark, 1.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(x, 2.5), QPointF(x, 13.5));
+        QPainterPath flag;
+        const double dir = index == 1 ? 1 : -1;
+        flag.moveTo(x, 3);
+        flag.lineTo(x + dir * 7, 5.5);
+        flag.lineTo(x, 8);
+        flag.closeSubpath();
+        p.setPen(Qt::NoPen);
+        p.setBrush(kAccent);
+        p.drawPath(flag);
+        break;
+    }
+    case 3: {
+        QPainterPath play;
+        play.moveTo(5, 3);
+        play.lineTo(13, 8);
+        play.lineTo(5, 13);
+        play.closeSubpath();
+        p.setPen(Qt::NoPen);
+        p.setBrush(kAccent);
+        p.drawPath(play);
+        p.setPen(QPen(kAccentDark, 1.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(2.5, 3), QPointF(2.5, 13));
+        break;
+    }
+    default:
+        p.setPen(QPen(QColor(0xD9, 0x48, 0x3B), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawLine(QPointF(3, 4.5), QPointF(13, 4.5));
+        p.drawLine(QPointF(6.5, 4.5), QPointF(6.5, 3));
+        p.drawLine(QPointF(6.5, 3), QPointF(9.5, 3));
+        p.drawLine(QPointF(9.5, 3), QPointF(9.5, 4.5));
+        p.drawRoundedRect(QRectF(4.5, 6, 7, 8), 1.2, 1.2);
+        p.drawLine(QPointF(7, 8), QPointF(7, 12));
+        p.drawLine(QPointF(9, 8), QPointF(9, 12));
+        break;
+    }
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -295,11 +366,18 @@ int main(int argc, char** argv)
     SaveSkin(skin + QStringLiteral("Bottom.png"), 1, 6, [](QPainter& p) { Side(p, {0, 0, 1, 6}, {0, 5, 1, 1}); });
     SaveSkin(skin + QStringLiteral("BottomLeft.png"), 8, 9, [](QPainter& p) { BottomCorner(p, 8, 9, false); });
     SaveSkin(skin + QStringLiteral("BottomRight.png"), 9, 9, [](QPainter& p) { BottomCorner(p, 9, 9, true); });
+    SaveSkin(skin + QStringLiteral("ToolbarBack.png"), 1, 27, [](QPainter& p) { ToolbarBack(p, 1); });
+    SaveSkin(skin + QStringLiteral("ToolbarSep.png"), 1, 26,
+             [](QPainter& p) { p.fillRect(QRectF(0, 3, 1, 20), QColor(0xC4, 0xCA, 0xD3)); });
+    for (int i = 1; i <= 4; ++i)
+        SaveSkin(skin + QStringLiteral("Menu%1.png").arg(i), 16, 16, [i](QPainter& p) { MenuImage(p, i); });
     static const char* const kStates[] = {"Up", "Hot", "Down"};
     static const char* const kGlyphs[] = {"Close", "Min", "Max", "Restore"};
     for (int s = 0; s < 3; ++s) {
         SaveSkin(skin + QStringLiteral("Button%1.png").arg(QLatin1String(kStates[s])), 71, 23,
                  [s](QPainter& p) { PushButton(p, s); });
+        SaveSkin(skin + QStringLiteral("ToolButton%1.png").arg(QLatin1String(kStates[s])), 82, 50,
+                 [s](QPainter& p) { ToolButton(p, s); });
         for (int gl = 0; gl < 4; ++gl)
             SaveSkin(skin + QStringLiteral("Btn%1%2.png").arg(QLatin1String(kGlyphs[gl]), QLatin1String(kStates[s])), 17, 17,
                      [gl, s](QPainter& p) { CaptionButton(p, gl, s); });
