@@ -3,6 +3,7 @@
 #include "ZelFlat.h"
 
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -125,13 +126,27 @@ void TzelMaskEdit::SetText(const QString& value)
         const QChar c = i < value.size() ? value[i] : QChar(QLatin1Char(' '));
         digits += Fits(c, formsPlaces[i]) ? c : QChar(QLatin1Char(' '));
     }
-    // Built place by place through the mask: a blank place is a space, which
-    // the mask shows as its blank character.
-    QString composed;
-    int next = 0;
-    for (int i = 0; i < FPlaces.size(); ++i)
-        composed += FPlaces[i].Literal.isNull() ? digits[next++] : FPlaces[i].Literal;
-    setText(composed);
+    // Qt's text setter drops a character that does not fit and moves the
+    // rest along; typed place by place each stays where it stands. One
+    // change signal at the end, as for any other new text.
+    const QString before = text();
+    {
+        const QSignalBlocker quiet(this);
+        setText(QString());
+        int next = 0;
+        for (int i = 0; i < FPlaces.size(); ++i) {
+            if (!FPlaces[i].Literal.isNull())
+                continue;
+            const QChar c = digits[next++];
+            if (c == QLatin1Char(' '))
+                continue;
+            setCursorPosition(i);
+            insert(QString(c));
+        }
+        setCursorPosition(0);
+    }
+    if (text() != before)
+        Q_EMIT textChanged(text());
 }
 
 bool TzelMaskEdit::IsEmpty() const

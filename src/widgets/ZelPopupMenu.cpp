@@ -184,6 +184,7 @@ void TzelPopupMenu::Init()
     // The style lives as long as the menu that uses it.
     FStyle->setParent(this);
     setStyle(FStyle);
+    ZelFlat::KeepAccessibleName(this, [this] { return title(); });
     QFont f = font();
     f.setFamily(QStringLiteral("Arial"));
     f.setPixelSize(12);
