@@ -63,6 +63,7 @@ void TzelColorEdit::paintEvent(QPaintEvent*)
     const QRect textRect(int(swatch.right()) + 7, 0, arrow.left() - int(swatch.right()) - 8, h);
     p.setPen(isEnabled() ? ZelFlat::Text : ZelFlat::TextDisabled);
     p.setFont(font());
-    p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, FColor.name(QColor::HexRgb).toUpper());
+    p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
+               p.fontMetrics().elidedText(FColor.name(QColor::HexRgb).toUpper(), Qt::ElideRight, textRect.width()));
     ZelFlat::DrawChevron(p, arrow, isEnabled() ? ZelFlat::Slate : ZelFlat::TextDisabled);
 }

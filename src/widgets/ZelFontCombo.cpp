@@ -14,9 +14,7 @@ void TzelFontComboBox::SetFontName(const QString& name) { setCurrentFont(QFont(n
 
 void TzelFontComboBox::paintEvent(QPaintEvent*)
 {
-    QFont face(currentFont().family());
-    face.setPointSizeF(font().pointSizeF());
-    if (font().pixelSize() > 0)
-        face.setPixelSize(font().pixelSize());
+    QFont face = font();
+    face.setFamilies({currentFont().family()});
     PaintFlatCombo(this, &face);
 }

@@ -4,6 +4,7 @@
 #include "BaseUIFrm.h"
 #include "MHintWindow.h"
 #include "TzelButton.h"
+#include "WidgetShots.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -67,5 +68,6 @@ int TakeShots(const QString& folder, const QString& suffix)
         Shoot(hint.Window(), file("TMHint"));
         hint.HideHint();
     }
+    gFailed += DrawWidgetShots(folder, suffix);
     return gFailed;
 }
