@@ -5,6 +5,7 @@
 #include "BaseUIFrm.h"
 #include "MHintWindow.h"
 #include "TzelButton.h"
+#include "WidgetShots.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -94,5 +95,7 @@ int TakeShots(const QString& folder, const QString& suffix)
         Shoot(hint.Window(), file("TMHint"));
         hint.HideHint();
     }
-    return gFailed + DrawControlShots(folder, suffix);
+    gFailed += DrawControlShots(folder, suffix);
+    gFailed += DrawWidgetShots(folder, suffix);
+    return gFailed;
 }

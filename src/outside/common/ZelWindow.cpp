@@ -4,6 +4,7 @@
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFontComboBox>
@@ -151,5 +152,26 @@ bool NoChangeSet(QObject* control, const QVariant& value)
     } else {
         return false;
     }
+    return true;
+}
+
+namespace {
+TColorDialogHandler gColorDialogHandler;
+}
+
+void SetColorDialogHandler(TColorDialogHandler handler) { gColorDialogHandler = std::move(handler); }
+
+TColorDialogHandler GetColorDialogHandler() { return gColorDialogHandler; }
+
+bool ExecColorDialog(QColor& color, QWidget* parent)
+{
+    if (gColorDialogHandler)
+        return gColorDialogHandler(color, parent);
+    // Qt's own dialog rather than the desktop's: only it shows the custom
+    // colours, which stay for the session.
+    const QColor picked = QColorDialog::getColor(color, parent, QString(), QColorDialog::DontUseNativeDialog);
+    if (!picked.isValid())
+        return false;
+    color = picked;
     return true;
 }

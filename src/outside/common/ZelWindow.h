@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QString>
 #include <QVariant>
+#include <functional>
 
 class QFontMetrics;
 class QImage;
@@ -53,3 +54,13 @@ int TaskbarAnchorOf(const QRect& screen, const QRect& available);
 // number; for a text, its index in a drop-down list, else the edit text),
 // font combo boxes (family). False for a kind it does not know.
 bool NoChangeSet(QObject* control, const QVariant& value);
+
+// The one seam through which every colour dialog passes, as message boxes
+// pass through SetMsgBoxHandler: the windows show the desktop's colour dialog
+// with the custom colours kept for the session; tests install a handler that
+// answers. The handler gets the colour to start from and changes it when the
+// user picks one; it answers whether a colour was picked.
+using TColorDialogHandler = std::function<bool(QColor& color, QWidget* parent)>;
+void SetColorDialogHandler(TColorDialogHandler handler);
+TColorDialogHandler GetColorDialogHandler();
+bool ExecColorDialog(QColor& color, QWidget* parent);
