@@ -107,19 +107,28 @@ std::vector<ClipCase> Cases()
         c.Audio = true;
         add("h264_444_open_gop_refs", c);
     }
+    // Camera-like: 4:4:4, B-frames, four references, audio, index at the
+    // end, and I-frames that are no IDR written as sync samples. The flashes
+    // are scene cuts (I-frames), the picture after each one refers back past
+    // it: FFmpeg starting at such a sync sample reports missing references
+    // and makes the pictures after it from stand-ins, unflagged.
+    TFixtureVideo flash = Clip("mp4", "libx264", 192, 108);
+    flash.PixelFormat = "yuv444p";
+    flash.FrameRateNum = 20;
+    flash.BFrames = 3;
+    flash.GopLength = 300;
+    flash.FlashEvery = 20;
+    flash.IFramesAsSync = true;
+    flash.FrameCount = 90;
+    flash.Preset = "medium";
+    flash.X264Params = "ref=4:scenecut=300";
+    flash.Audio = true;
+    add("h264_444_i_frame_sync", flash);
     {
-        TFixtureVideo c = Clip("mp4", "libx264", 192, 108);  // camera-like: I-frames that are no clean start as sync samples
-        c.PixelFormat = "yuv444p";
-        c.FrameRateNum = 20;
-        c.BFrames = 3;
-        c.GopLength = 300;
-        c.FlashEvery = 20;
-        c.IFramesAsSync = true;
-        c.FrameCount = 90;
-        c.Preset = "medium";
-        c.X264Params = "ref=4";
-        c.Audio = true;
-        add("h264_444_i_frame_sync", c);
+        TFixtureVideo c = flash;  // panning detail: the references reach back by motion search alone
+        c.Path = MakeTempDir("dec") + "clip.mp4";
+        c.Textured = true;
+        add("h264_444_i_frame_sync_textured", c);
     }
     {
         TFixtureVideo c = Clip("mp4", "libx264", 128, 72);
