@@ -1,5 +1,6 @@
-// Exact locates in a long-GOP H.264 clip with B-frames, against the time the
-// FFmpeg command line needs to reach the same frame.
+// Exact locates in a long-GOP H.264 clip with B-frames, and in a camera-like
+// clip whose later sync samples are I-frames the next pictures refer past,
+// against the time the FFmpeg command line needs to reach the same frame.
 //
 //   bench_locate [SECONDS] [LOCATES]
 #include "FixtureVideo.h"
@@ -38,22 +39,10 @@ double CliMs(const QString& ffmpeg, const QString& file, double t)
     p.waitForFinished(60000);
     return double(timer.nsecsElapsed()) / 1e6;
 }
-}  // namespace
-
-int main(int argc, char** argv)
+// Locate figures for one clip, the command line's beside them.
+int Measure(TFixtureVideo clip, const char* title, int seconds, int count)
 {
-    QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
-    const int count = argc > 2 ? std::atoi(argv[2]) : 30;
-
-    TFixtureVideo clip;
-    clip.Path = QDir::tempPath() + "/ganterly-bench-locate.mp4";
-    clip.Width = 1280;
-    clip.Height = 720;
-    clip.FrameRateNum = 30;
-    clip.FrameCount = seconds * 30;
-    clip.GopLength = 250;
-    clip.BFrames = 3;
+    clip.FrameCount = seconds * clip.FrameRateNum;
     if (!QFile::exists(clip.Path)) {
         QString error;
         if (!WriteFixtureVideo(clip, &error)) {
@@ -79,7 +68,10 @@ int main(int argc, char** argv)
         const int64_t target = int64_t(t * Unit_Nano);
         bool ok = LocateVideoPTS(&decoder, target);
         ours.push_back(double(timer.nsecsElapsed()) / 1e6);
-        if (!ok || decoder.CurrentPTS() > target)
+        QImage picture;
+        // The frame shown at t, by the index it draws.
+        const int want = int(target * clip.FrameRateNum / Unit_Nano);
+        if (!ok || decoder.CurrentPTS() > target || !decoder.CopyToBitmap(picture) || ReadFixtureIndex(picture) != want)
             ++wrong;
     }
     {
@@ -94,7 +86,7 @@ int main(int argc, char** argv)
         }
     }
 
-    std::printf("clip: 1280x720 H.264, GOP 250, 3 B-frames, %d s\n", seconds);
+    std::printf("clip: %s, %d s\n", title, seconds);
     std::printf("random exact locate (fresh decoder): median %.1f ms, p95 %.1f ms, failures %d of %d\n",
                 Median(ours), Percentile(ours, 0.95), wrong, count);
     std::printf("next second ahead: median %.1f ms\n", Median(ahead));
@@ -112,6 +104,43 @@ int main(int argc, char** argv)
         cliAhead.push_back(CliMs(ffmpeg, clip.Path, s));
     std::printf("ffmpeg -ss T -i FILE -frames:v 1: median %.1f ms, p95 %.1f ms\n", Median(cli), Percentile(cli, 0.95));
     std::printf("ratio random locate / command line: %.2f (target <= 0.5)\n", Median(ours) / Median(cli));
-    std::printf("ratio next second / command line: %.2f (target <= 0.2)\n", Median(ahead) / Median(cliAhead));
+    std::printf("ratio next second / command line: %.2f (target <= 0.2)\n\n", Median(ahead) / Median(cliAhead));
     return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
+    const int count = argc > 2 ? std::atoi(argv[2]) : 30;
+
+    TFixtureVideo clip;
+    clip.Path = QDir::tempPath() + "/ganterly-bench-locate.mp4";
+    clip.Width = 1280;
+    clip.Height = 720;
+    clip.FrameRateNum = 30;
+    clip.GopLength = 250;
+    clip.BFrames = 3;
+    int ret = Measure(clip, "1280x720 H.264, GOP 250, 3 B-frames", seconds, count);
+
+    // 720p 4:4:4 at 20 fps, B-frames, four references, audio, index at the
+    // end; a flash every 4 s is an I-frame written as a sync sample, and the
+    // picture after it refers back past it.
+    TFixtureVideo camera;
+    camera.Path = QDir::tempPath() + "/ganterly-bench-locate-camera.mp4";
+    camera.Width = 1280;
+    camera.Height = 720;
+    camera.PixelFormat = "yuv444p";
+    camera.FrameRateNum = 20;
+    camera.BFrames = 3;
+    camera.GopLength = 600;
+    camera.FlashEvery = 80;
+    camera.IFramesAsSync = true;
+    camera.Preset = "medium";
+    camera.X264Params = "ref=4:scenecut=300";
+    camera.Audio = true;
+    ret |= Measure(camera, "1280x720 H.264 4:4:4, 20 fps, 3 B-frames, I-frame sync samples every 4 s that are no clean start",
+                   seconds, count);
+    return ret;
 }

@@ -237,4 +237,83 @@ TEST(CliDecode, NonSquarePixelsAndMirroredClips)
     EXPECT_GT(psnr, 35.0) << "against the command line's stretch";
 }
 
+// A camera-like clip whose later sync samples are I-frames the next
+// pictures refer past: every frame at its own time, groups from after the
+// second sync sample, and a time past the end named as such.
+TEST(CliDecode, SyncSamplesThatAreNoCleanStart)
+{
+    TFixtureVideo c;
+    c.Path = MakeTempDir("clisync") + "camera.mp4";
+    c.Width = 192;
+    c.Height = 108;
+    c.PixelFormat = "yuv444p";
+    c.FrameRateNum = 20;
+    c.FrameCount = 60;
+    c.BFrames = 3;
+    c.GopLength = 300;
+    c.FlashEvery = 20;
+    c.IFramesAsSync = true;
+    c.Preset = "medium";
+    c.X264Params = "ref=4:scenecut=300";
+    c.Audio = true;
+    QString err;
+    ASSERT_TRUE(WriteFixtureVideo(c, &err)) << err.toStdString();
+
+    const QString png = MakeTempDir("clisync") + "f.png";
+    for (int i = 0; i < c.FrameCount; ++i) {
+        const int64_t t = FixtureFrameTimeUs(c, i);
+        const CliRun r = Exec(Cli(), {"frame", c.Path, QString::number(double(t) / 1e6, 'f', 6), png});
+        ASSERT_EQ(r.code, 0) << "frame " << i << ": " << r.err.toStdString();
+        EXPECT_EQ(r.out.trimmed().toLongLong(), t) << "frame " << i;
+        EXPECT_EQ(ReadFixtureIndex(QImage(png)), i) << "frame " << i;
+    }
+
+    // From after the second sync sample (frame 38), ten frames in a row.
+    CliRun r = Exec(Cli(), {"group", c.Path, "2.0", "10"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QString want;
+    for (int i = 40; i < 50; ++i)
+        want += QStringLiteral("%1 %2\n").arg(FixtureFrameTimeUs(c, i)).arg(FormatPTS(FixtureFrameTimeUs(c, i), 3));
+    EXPECT_EQ(r.out, want);
+
+    r = Exec(Cli(), {"frame", c.Path, "10", png});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(c.Path + ": 00:00:10.000 is past the end of the video (duration 00:00:03.0"))
+        << r.err.toStdString();
+    r = Exec(Cli(), {"frame", c.Path, "2.99", png});
+    EXPECT_EQ(r.code, 0) << "the last frame lasts to the end: " << r.err.toStdString();
+    EXPECT_EQ(ReadFixtureIndex(QImage(png)), 59);
+}
+
+// Damaged codec headers: every command stops with the file and the stage.
+TEST(CliDecode, DamagedCodecHeaders)
+{
+    if (!FixtureEncoderAvailable("libtheora"))
+        GTEST_SKIP() << "libtheora not available";
+    const QString dir = MakeTempDir("cliheaders");
+    TFixtureVideo c;
+    c.Path = dir + "clip.ogv";
+    c.Encoder = "libtheora";
+    c.Width = 96;
+    c.Height = 64;
+    c.FrameCount = 12;
+    QString err;
+    ASSERT_TRUE(WriteFixtureVideo(c, &err)) << err.toStdString();
+    QString why;
+    ASSERT_TRUE(DamageCodecHeaders(c.Path, &why));
+    const QString gif = dir + "out.gif";
+    const std::vector<QStringList> runs = {{"info", c.Path},
+                                           {"frame", c.Path, "0.1", dir + "f.png"},
+                                           {"group", c.Path, "0", "5"},
+                                           {"convert", c.Path, gif}};
+    for (const QStringList& args : runs) {
+        const CliRun r = Exec(Cli(), args);
+        EXPECT_EQ(r.code, 1) << args[0].toStdString() << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.Path)) << args[0].toStdString() << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("opening the theora decoder")) << args[0].toStdString() << ": " << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("Operation not permitted")) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(gif));
+}
+
 }  // namespace

@@ -571,3 +571,42 @@ TEST_F(FrameGroups, AShortWriteGivesNoFrameAndLeavesNoFile)
     EXPECT_TRUE(log.Text().contains("cannot write the frame bitmap")) << log.Text().toStdString();
     EXPECT_TRUE(log.Text().contains("File too large")) << log.Text().toStdString();
 }
+
+// Groups in a clip whose later sync samples are I-frames the next pictures
+// refer past: each group starts from a seek and still shows its own frames.
+TEST_F(FrameGroups, GroupsAfterSyncSamplesThatAreNoCleanStart)
+{
+    TFixtureVideo c;
+    c.Path = MakeTempDir("clip") + "camera.mp4";
+    c.Width = 192;
+    c.Height = 108;
+    c.PixelFormat = "yuv444p";
+    c.FrameRateNum = 20;
+    c.FrameCount = 60;
+    c.BFrames = 3;
+    c.GopLength = 300;
+    c.FlashEvery = 20;
+    c.IFramesAsSync = true;
+    c.Preset = "medium";
+    c.X264Params = "ref=4:scenecut=300";
+    QString error;
+    ASSERT_TRUE(WriteFixtureVideo(c, &error)) << error.toStdString();
+    for (const bool forward : {true, false}) {
+        SCOPED_TRACE(forward ? "forward" : "backward");
+        TFFDecoder dec;
+        ASSERT_TRUE(dec.LoadFile(c.Path));
+        dec.SetBitmapBitsPixel(24);
+        TVGProj proj;
+        proj.LoadStreamInfo(&dec);
+        proj.TempFolder = gApp->TempFolder;
+        QList<TVGFrame*> list;
+        if (forward) {
+            proj.DecodeForward(&dec, 10, &Wnd, list, FixtureFrameTimeUs(c, 41));
+            EXPECT_EQ(Indexes(list), Range(41, 50));
+        } else {
+            proj.DecodeBackward(&dec, 5, &Wnd, list, FixtureFrameTimeUs(c, 45));
+            EXPECT_EQ(Indexes(list), Range(40, 45));
+        }
+        ExpectChained(list);
+    }
+}

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "FFDecoder.h"
 #include "Zelfunction.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QStandardPaths>
+#include <algorithm>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
@@ -106,4 +108,36 @@ bool PumpUntil(const std::function<bool()>& pred, int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
+}
+
+// Changes one byte of the codec headers: the first bytes that, inverted,
+// leave a file the demuxer still reads but whose codec will not open.
+// Searched in the first 4 KB and after the MP4 sample description.
+bool DamageCodecHeaders(const QString& path, QString* why)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray original = f.readAll();
+    f.close();
+    std::vector<qsizetype> at;
+    for (qsizetype i = 0; i < std::min<qsizetype>(original.size(), 4096); ++i)
+        at.push_back(i);
+    const qsizetype avcc = original.indexOf("avcC");
+    for (qsizetype i = avcc < 0 ? 0 : avcc; avcc >= 0 && i < std::min(original.size(), avcc + 64); ++i)
+        at.push_back(i);
+    for (const qsizetype i : at) {
+        QByteArray bytes = original;
+        bytes[i] = char(~bytes[i]);
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
+            return false;
+        out.close();
+        TFFDecoder dec;
+        if (!dec.LoadFile(path) && dec.LastError().contains("decoder")) {
+            *why = dec.LastError();
+            return true;
+        }
+    }
+    return false;
 }

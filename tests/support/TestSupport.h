@@ -51,3 +51,8 @@ QString IndependentTool(const QString& name);
 QString SharedMediaDir();
 // A fresh folder for one test, removed at exit of the process.
 QString MakeTempDir(const QString& tag);
+
+// Changes one byte of the codec headers of a video file so that its codec no
+// longer opens while the demuxer still reads the file; `why` receives the
+// decoder's message. False when no single byte does it.
+bool DamageCodecHeaders(const QString& path, QString* why);

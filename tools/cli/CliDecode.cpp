@@ -76,6 +76,14 @@ int Frame(const TCliArgs& a)
     TFFDecoder dec;
     if (!OpenVideo(dec, args[0]))
         return 1;
+    // The decoder shows the last frame for any later time (the player's
+    // end); asked for one picture, the command line says the time is wrong.
+    const int64_t duration = dec.GetFileStreamInfo().Duration;
+    if (duration > 0 && pts >= duration) {
+        CliErr(QStringLiteral("%1: %2 is past the end of the video (duration %3)")
+                   .arg(args[0], FormatPTS(pts, 3), FormatPTS(duration, 3)));
+        return 1;
+    }
     QImage img;
     if (!LocateVideoPTS(&dec, pts) || !dec.CopyToBitmap(img)) {
         CliErr(QStringLiteral("%1: no frame at %2 (%3)").arg(args[0], FormatPTS(pts, 3), dec.LastError()));

@@ -10,12 +10,14 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -106,6 +108,35 @@ TOrientation OrientationOf(const int32_t* m)
     return o;
 }
 
+// Errors a decoder logs, counted for the decoder: a picture decoded with a
+// reference that is missing (after a seek to an I-frame the later pictures
+// look past) comes out flagged as whole, and only the log says otherwise.
+// The codec context and its thread copies carry the counter as their opaque
+// pointer; the registry tells our counters from any other opaque value.
+std::mutex& CodecErrorLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+std::set<const void*>& CodecErrorCounters()
+{
+    static std::set<const void*> counters;
+    return counters;
+}
+
+void CountCodecError(void* avcl, int level)
+{
+    if (level > AV_LOG_ERROR || !avcl || *static_cast<const AVClass* const*>(avcl) != avcodec_get_class())
+        return;
+    const void* tag = static_cast<const AVCodecContext*>(avcl)->opaque;
+    if (!tag)
+        return;
+    std::lock_guard<std::mutex> guard(CodecErrorLock());
+    if (CodecErrorCounters().count(tag))
+        ++*static_cast<std::atomic<int>*>(const_cast<void*>(tag));
+}
+
 // FFmpeg's warnings and errors reach our log, a line repeated at once only
 // counted. Decoders on several threads log through the one sink; anything
 // quieter than a warning is dropped before it is formatted.
@@ -138,6 +169,7 @@ TAvLogSink& AvLogSink()
 
 void AvLogToMsgOut(void* avcl, int level, const char* fmt, va_list vl)
 {
+    CountCodecError(avcl, level);
     if (level > AV_LOG_WARNING)
         return;
     TAvLogSink& sink = AvLogSink();
@@ -220,9 +252,27 @@ static bool ScanStreamEnds(const QByteArray& path, const AVInputFormat* ifmt, co
     return true;
 }
 
+// Errors logged by one decoder's codec; registered while it lives.
+struct TCodecErrorCount {
+    std::atomic<int> count{0};
+    TCodecErrorCount()
+    {
+        std::lock_guard<std::mutex> guard(CodecErrorLock());
+        CodecErrorCounters().insert(&count);
+    }
+    ~TCodecErrorCount()
+    {
+        std::lock_guard<std::mutex> guard(CodecErrorLock());
+        CodecErrorCounters().erase(&count);
+    }
+    TCodecErrorCount(const TCodecErrorCount&) = delete;
+    TCodecErrorCount& operator=(const TCodecErrorCount&) = delete;
+};
+
 struct TFFDecoder::Impl {
     TFFDecoder* owner = nullptr;
     InputPtr fmt;
+    TCodecErrorCount codecErrors;  // outlives dec, whose threads may log
     CodecCtxPtr dec;
     AVStream* vst = nullptr;
     int vindex = -1;
@@ -255,6 +305,7 @@ struct TFFDecoder::Impl {
     bool pictureDamage = false;   // the last damage was a damaged picture
     int64_t seekTs = AV_NOPTS_VALUE;  // where the last seek asked to go, stream time base
     int64_t landUs = AV_NOPTS_VALUE;  // time of the first packet read after it
+    int errorsAtSeek = 0;         // codecErrors when the last seek was made
     int64_t firstPts = AV_NOPTS_VALUE;  // first frame of the file, once seen
 
     TConverter toImage, toRows;   // for CopyToBitmap and CopyToBitmapRows
@@ -472,6 +523,17 @@ struct TFFDecoder::Impl {
                     owner->Fail(QStringLiteral("decoding"), QStringLiteral("damaged picture after %1").arg(FormatPTS(lastOutPts)));
                     return Got::Damage;
                 }
+                if (!cleanRun && codecErrors.count.load() != errorsAtSeek) {
+                    // The codec complained since the seek: this picture may
+                    // be made from stand-ins for references it never saw.
+                    damagedPts = TimeOf(out);
+                    av_frame_unref(out);
+                    resync = true;
+                    resyncDropped = 0;
+                    pictureDamage = true;
+                    owner->Fail(QStringLiteral("decoding"), QStringLiteral("missing references after %1").arg(FormatPTS(lastOutPts)));
+                    return Got::Damage;
+                }
                 if (resync) {
                     // After a seek or damage only a keyframe is a clean start.
                     if (!IsKeyFrame(out) && ++resyncDropped < ResyncDropLimit) {
@@ -680,6 +742,7 @@ struct TFFDecoder::Impl {
         cleanRun = false;
         seekTs = (flags & AVSEEK_FLAG_BYTE) ? AV_NOPTS_VALUE : ts;
         landUs = AV_NOPTS_VALUE;
+        errorsAtSeek = codecErrors.count.load();
         return true;
     }
 
@@ -871,6 +934,7 @@ bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName)
         return FailOpen(QStringLiteral("setting up the %1 decoder").arg(QString::fromUtf8(codec->name)), AvErr(ret));
     dec->pkt_timebase = m.vst->time_base;
     dec->thread_count = 0;
+    dec->opaque = &m.codecErrors.count;  // before the open, which copies it to the threads
     ret = avcodec_open2(dec.get(), codec, nullptr);
     if (ret < 0)
         return FailOpen(QStringLiteral("opening the %1 decoder").arg(QString::fromUtf8(codec->name)),
