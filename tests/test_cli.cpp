@@ -1,6 +1,7 @@
 // ganterly-cli as a user runs it: help and usage errors and their exit codes,
 // options anywhere and --opt=value, the progress line, signals in the middle
 // of a conversion, an output that is the input, a disk that fills up.
+#include "ConvertSupport.h"
 #include "FixtureVideo.h"
 #include "GifRead.h"
 #include "TestSupport.h"
@@ -76,53 +77,23 @@ TRun RunCli(const QStringList& args, const QProcessEnvironment& env = Env(), lon
     return r;
 }
 
-// The shared clip: 160 x 120, 25 fps, 50 frames showing their index.
-struct TClip {
-    TFixtureVideo Video;
-    QString Dir;
-    bool Ok = false;
-    QString Error;
-};
-
+// The clip of the conversions: 160 x 120, 25 fps, 50 frames showing their index.
 const TClip& Clip()
 {
-    static TClip clip = [] {
-        TClip c;
-        c.Dir = MakeTempDir("cli");
-        c.Video.Path = c.Dir + "index.mp4";
-        c.Video.Quality = 18;
-        c.Ok = WriteFixtureVideo(c.Video, &c.Error);
-        return c;
-    }();
+    static const TClip clip = MakeClip("cli", "index.mp4", [](TFixtureVideo& v) { v.Quality = 18; });
     return clip;
 }
 
 // A longer, larger clip, so that a conversion runs long enough to be stopped.
 const TClip& LongClip()
 {
-    static TClip clip = [] {
-        TClip c;
-        c.Dir = MakeTempDir("cli-long");
-        c.Video.Path = c.Dir + "long.mp4";
-        c.Video.Width = 640;
-        c.Video.Height = 480;
-        c.Video.FrameCount = 400;
-        c.Video.GopLength = 50;
-        c.Ok = WriteFixtureVideo(c.Video, &c.Error);
-        return c;
-    }();
+    static const TClip clip = MakeClip("cli-long", "long.mp4", [](TFixtureVideo& v) {
+        v.Width = 640;
+        v.Height = 480;
+        v.FrameCount = 400;
+        v.GopLength = 50;
+    });
     return clip;
-}
-
-#define REQUIRE_CLIP(c) \
-    if (!(c).Ok) FAIL() << "fixture: " << (c).Error.toStdString()
-
-QList<int> GifIndexes(const QString& path)
-{
-    QList<int> r;
-    for (const QImage& f : ReadWithQt(path))
-        r.append(ReadFixtureIndex(f));
-    return r;
 }
 
 QByteArray Bytes(const QString& path)

@@ -2,6 +2,7 @@
 // frame bitmaps and the GIF show a frame in the same colours, and the size
 // the project and the command line announce is the size of the GIF written.
 #include "BitmapFile.h"
+#include "ConvertSupport.h"
 #include "FFDecoder.h"
 #include "FixtureVideo.h"
 #include "GifRead.h"
@@ -10,8 +11,6 @@
 #include "VGProj.h"
 #include "VideoColour.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
 #include <QProcess>
@@ -31,40 +30,16 @@ namespace {
 
 // ---- driving conversions --------------------------------------------------------
 
-class TReceiver : public QObject {
-public:
-    bool Finished = false;
-    QString Error;
-protected:
-    bool event(QEvent* e) override
-    {
-        const int type = int(e->type());
-        if (type == WM_CONVERTFINISH)
-            Finished = true;
-        else if (type == WM_CONVERTERROR)
-            Error = static_cast<TMessageEvent*>(e)->Text;
-        else if (type != WM_CONVERTPROGRESS)
-            return QObject::event(e);
-        return true;
-    }
-};
-
 // Runs the project's conversion to its end; the error text, empty on success.
 QString Convert(TVGProj& proj)
 {
-    TReceiver recv;
-    std::unique_ptr<TVideo2GifThread> thread(proj.StartConversion(&recv));
-    QElapsedTimer timer;
-    timer.start();
-    while (!thread->isFinished() && timer.elapsed() < 120000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    if (!thread->isFinished())
+    TConvertRecorder recv;
+    const TConvertRun r = DriveConversion(recv, std::unique_ptr<TVideo2GifThread>(proj.StartConversion(&recv)));
+    if (r.TimedOut)
         return QStringLiteral("timed out");
-    thread.reset();
-    QCoreApplication::sendPostedEvents(&recv);
-    if (!recv.Finished && recv.Error.isEmpty())
+    if (!r.Finishes && r.Error.isEmpty())
         return QStringLiteral("neither finished nor failed");
-    return recv.Error;
+    return r.Error;
 }
 
 // A project on the whole of a file, as the main window opens it.

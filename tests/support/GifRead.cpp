@@ -69,7 +69,13 @@ QList<QImage> ReadWithQt(const QString& path, QList<int>* delaysMs)
     return frames;
 }
 
-QList<QImage> ReadWithFFmpeg(const QString& path, int64_t* durationCs, int* decodeErrors)
+int QtLoopCount(const QString& path)
+{
+    QImageReader reader(path, "gif");
+    return reader.loopCount();
+}
+
+QList<QImage> ReadWithFFmpeg(const QString& path, int64_t* durationCs, int* decodeErrors, QList<int64_t>* timesUs)
 {
     QList<QImage> frames;
     AVFormatContext* fmt = nullptr;
@@ -100,6 +106,8 @@ QList<QImage> ReadWithFFmpeg(const QString& path, int64_t* durationCs, int* deco
             sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
             sws_freeContext(sws);
             frames.append(img);
+            if (timesUs)
+                timesUs->append(av_rescale_q(frame->best_effort_timestamp, tb, AVRational{1, 1000000}));
             av_frame_unref(frame.get());
         }
     };

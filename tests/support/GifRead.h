@@ -20,6 +20,10 @@ struct TGifBlocks {
 TGifBlocks ParseGif(const QString& path);
 // Every composed frame as RGB888; delays in milliseconds as Qt reports them.
 QList<QImage> ReadWithQt(const QString& path, QList<int>* delaysMs = nullptr);
+// The loop count Qt's reader answers: -1 forever, 0 without the extension, else the count.
+int QtLoopCount(const QString& path);
 // Every composed frame FFmpeg's decoder gives, as RGB888; the summed packet
-// durations in centiseconds; decodeErrors counts packets or frames it refused.
-QList<QImage> ReadWithFFmpeg(const QString& path, int64_t* durationCs = nullptr, int* decodeErrors = nullptr);
+// durations in centiseconds; decodeErrors counts packets or frames it refused;
+// timesUs the time of each frame in microseconds.
+QList<QImage> ReadWithFFmpeg(const QString& path, int64_t* durationCs = nullptr, int* decodeErrors = nullptr,
+                             QList<int64_t>* timesUs = nullptr);
