@@ -355,6 +355,12 @@ TEST(SkinnedDialog, AnchoredButtonsFollowResizes)
 TEST(SkinnedDialog, ControlsHaveAccessibleNames)
 {
     Dialog d(true);
+    for (TzelImage* img : {d.imgTop, d.imgIco, d.imgBottomRight}) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(img);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->role(), QAccessible::Graphic);
+        EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << img->objectName().toStdString();
+    }
     for (TzelButton* b : {d.btnOkMe, d.btnCancelMe, d.btnCloseMe, d.btnMax}) {
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
         ASSERT_NE(a, nullptr);

@@ -1,12 +1,44 @@
 #include "ZelImage.h"
 
+#include "ZelAccessible.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace {
+
+// A picture reports itself as a graphic, named by its accessible name or,
+// failing that, by its component name ("imgTop" -> "Top").
+class TImageAccessible : public QAccessibleWidget {
+public:
+    explicit TImageAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Graphic) {}
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return ControlDisplayName(widget()->accessibleName(), widget()->toolTip(), widget()->objectName());
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* ImageFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("TzelImage") && object && object->isWidgetType())
+        return new TImageAccessible(static_cast<QWidget*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
 TzelImage::TzelImage(QWidget* parent) : QWidget(parent)
 {
-    setAttribute(Qt::WA_TranslucentBackground, false);
+    static const bool installed = [] {
+        QAccessible::installFactory(ImageFactory);
+        return true;
+    }();
+    (void)installed;
 }
 
 void TzelImage::SetPicture(const QPixmap& picture)

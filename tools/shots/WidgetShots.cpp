@@ -9,6 +9,8 @@
 #include "ZelNumEdit.h"
 #include "ZelPanel.h"
 #include "ZelPopupMenu.h"
+#include "VGApp.h"
+#include "ZelImage.h"
 #include "ZelProgressBar.h"
 #include "ZelSeparator.h"
 #include "ZelTrackBar.h"
@@ -69,35 +71,6 @@ QLabel* Caption(QWidget* parent, const QString& text, int x, int y)
     auto* l = new QLabel(text, parent);
     l->move(x, y);
     return l;
-}
-
-QPixmap MenuImage(int index)
-{
-    // Small pictures like the menu images of the skin: a rounded tile with a mark.
-    const qreal dpr = qApp->devicePixelRatio();
-    QPixmap pm(QSize(16, 16) * dpr);
-    pm.setDevicePixelRatio(dpr);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor colors[] = {QColor(0x1F, 0xB5, 0xA8), QColor(0x3A, 0x47, 0x5E), QColor(0xE0, 0x8A, 0x2C), QColor(0x4C, 0x7E, 0xD8)};
-    p.setPen(Qt::NoPen);
-    p.setBrush(colors[index % 4]);
-    p.drawRoundedRect(QRectF(1, 1, 14, 14), 3, 3);
-    p.setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    if (index % 2 == 0) {
-        QPainterPath play;
-        play.moveTo(6, 4.5);
-        play.lineTo(11.5, 8);
-        play.lineTo(6, 11.5);
-        play.closeSubpath();
-        p.setBrush(Qt::white);
-        p.drawPath(play);
-    } else {
-        p.drawLine(QPointF(5, 8), QPointF(11, 8));
-        p.drawLine(QPointF(8, 5), QPointF(8, 11));
-    }
-    return pm;
 }
 
 }  // namespace
@@ -281,18 +254,22 @@ int DrawWidgetShots(const QString& folder, const QString& suffix)
         card.Shoot(file("TzelSeparator"));
     }
     {
+        // The strip's menu as the main window builds it, with the skin's
+        // images (the list's first place is unused, as in the menus' numbering).
         TzelPopupMenu menu;
-        menu.SetImages({MenuImage(0), MenuImage(1), MenuImage(2), MenuImage(3)});
-        menu.AddItem(QStringLiteral("Play Selection"), 0);
-        menu.AddItem(QStringLiteral("Locate Start"), 1);
-        menu.AddItem(QStringLiteral("Locate End"), 3);
+        const QString skin = App ? App->SkinFolder() : QString();
+        QList<QPixmap> images{QPixmap()};
+        for (int i = 1; i <= 4; ++i)
+            images << LoadSkinPicture(skin + QStringLiteral("Menu%1.png").arg(i), menu.devicePixelRatioF());
+        menu.SetImages(images);
+        menu.AddItem(QStringLiteral("Delete"), 4);
+        menu.AddItem(QStringLiteral("Restore"))->setEnabled(false);
         menu.addSeparator();
-        QAction* start = menu.AddItem(QStringLiteral("Start Time"));
-        start->setCheckable(true);
-        start->setChecked(true);
-        menu.AddItem(QStringLiteral("End Time"))->setEnabled(false);
-        TzelPopupMenu* more = menu.AddSubMenu(QStringLiteral("More"));
-        more->AddItem(QStringLiteral("Delete"), 2);
+        menu.AddItem(QStringLiteral("Set as start frame"), 1);
+        menu.AddItem(QStringLiteral("Set as end frame"), 2);
+        TzelPopupMenu* more = menu.AddSubMenu(QStringLiteral("Play"));
+        more->SetImages(images);
+        more->AddItem(QStringLiteral("Play selection"), 3);
         menu.popup(QPoint(0, 0));
         menu.setActiveAction(menu.actions().value(1));
         for (int i = 0; i < 5; ++i)
