@@ -71,7 +71,7 @@ public:
     // removes it: the rectangle is then neither shown nor editable.
     void SetControl(QWidget* control);
     QWidget* Control() const { return FControl; }
-    TzelCropOverlay* Overlay() const { return FOverlay; }
+    TzelCropOverlay* Overlay() const { return static_cast<TzelCropOverlay*>(FOverlay.data()); }
 
     TRestrictRect& Restricts() { return FRestricts; }
     // The area the rectangle must stay in: the restriction, else the control.
@@ -130,7 +130,7 @@ private:
     void UpdateAccessible();
 
     QPointer<QWidget> FControl;
-    QPointer<TzelCropOverlay> FOverlay;
+    QPointer<QWidget> FOverlay;   // as a plain widget: it may be half destroyed when the control goes
     TRestrictRect FRestricts;
     int FL = 0, FT = 0, FR = 0, FB = 0;
     QColor FLineColor = Qt::red, FLineColor2 = Qt::white, FPointColor = Qt::red, FPointFrame = Qt::red;
