@@ -127,19 +127,7 @@ int main(int argc, char** argv)
     // 720p 4:4:4 at 20 fps, B-frames, four references, audio, index at the
     // end; a flash every 4 s is an I-frame written as a sync sample, and the
     // picture after it refers back past it.
-    TFixtureVideo camera;
-    camera.Path = QDir::tempPath() + "/ganterly-bench-locate-camera.mp4";
-    camera.Width = 1280;
-    camera.Height = 720;
-    camera.PixelFormat = "yuv444p";
-    camera.FrameRateNum = 20;
-    camera.BFrames = 3;
-    camera.GopLength = 600;
-    camera.FlashEvery = 80;
-    camera.IFramesAsSync = true;
-    camera.Preset = "medium";
-    camera.X264Params = "ref=4:scenecut=300";
-    camera.Audio = true;
+    const TFixtureVideo camera = CameraLikeClip(QDir::tempPath() + "/ganterly-bench-locate-camera.mp4", 1280, 720, 300, 80);
     ret |= Measure(camera, "1280x720 H.264 4:4:4, 20 fps, 3 B-frames, I-frame sync samples every 4 s that are no clean start",
                    seconds, count);
     return ret;

@@ -242,20 +242,7 @@ TEST(CliDecode, NonSquarePixelsAndMirroredClips)
 // second sync sample, and a time past the end named as such.
 TEST(CliDecode, SyncSamplesThatAreNoCleanStart)
 {
-    TFixtureVideo c;
-    c.Path = MakeTempDir("clisync") + "camera.mp4";
-    c.Width = 192;
-    c.Height = 108;
-    c.PixelFormat = "yuv444p";
-    c.FrameRateNum = 20;
-    c.FrameCount = 60;
-    c.BFrames = 3;
-    c.GopLength = 300;
-    c.FlashEvery = 20;
-    c.IFramesAsSync = true;
-    c.Preset = "medium";
-    c.X264Params = "ref=4:scenecut=300";
-    c.Audio = true;
+    const TFixtureVideo c = CameraLikeClip(MakeTempDir("clisync") + "camera.mp4", 192, 108, 60, 20);
     QString err;
     ASSERT_TRUE(WriteFixtureVideo(c, &err)) << err.toStdString();
 

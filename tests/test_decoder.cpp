@@ -112,17 +112,7 @@ std::vector<ClipCase> Cases()
     // are scene cuts (I-frames), the picture after each one refers back past
     // it: FFmpeg starting at such a sync sample reports missing references
     // and makes the pictures after it from stand-ins, unflagged.
-    TFixtureVideo flash = Clip("mp4", "libx264", 192, 108);
-    flash.PixelFormat = "yuv444p";
-    flash.FrameRateNum = 20;
-    flash.BFrames = 3;
-    flash.GopLength = 300;
-    flash.FlashEvery = 20;
-    flash.IFramesAsSync = true;
-    flash.FrameCount = 90;
-    flash.Preset = "medium";
-    flash.X264Params = "ref=4:scenecut=300";
-    flash.Audio = true;
+    TFixtureVideo flash = CameraLikeClip(MakeTempDir("dec") + "clip.mp4", 192, 108, 90, 20);
     add("h264_444_i_frame_sync", flash);
     {
         TFixtureVideo c = flash;  // panning detail: the references reach back by motion search alone

@@ -576,19 +576,7 @@ TEST_F(FrameGroups, AShortWriteGivesNoFrameAndLeavesNoFile)
 // refer past: each group starts from a seek and still shows its own frames.
 TEST_F(FrameGroups, GroupsAfterSyncSamplesThatAreNoCleanStart)
 {
-    TFixtureVideo c;
-    c.Path = MakeTempDir("clip") + "camera.mp4";
-    c.Width = 192;
-    c.Height = 108;
-    c.PixelFormat = "yuv444p";
-    c.FrameRateNum = 20;
-    c.FrameCount = 60;
-    c.BFrames = 3;
-    c.GopLength = 300;
-    c.FlashEvery = 20;
-    c.IFramesAsSync = true;
-    c.Preset = "medium";
-    c.X264Params = "ref=4:scenecut=300";
+    const TFixtureVideo c = CameraLikeClip(MakeTempDir("clip") + "camera.mp4", 192, 108, 60, 20);
     QString error;
     ASSERT_TRUE(WriteFixtureVideo(c, &error)) << error.toStdString();
     for (const bool forward : {true, false}) {

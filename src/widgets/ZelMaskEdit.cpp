@@ -1,6 +1,7 @@
 #include "ZelMaskEdit.h"
 
 #include "ZelFlat.h"
+#include "ZelTime.h"
 
 #include <QPainter>
 #include <QSignalBlocker>
@@ -216,44 +217,11 @@ QString TzelTimeEdit::FormatTime(int64_t time)
 {
     // Two hour digits: the most the edit can show is 99:59:59.999.
     constexpr int64_t Largest = ((99 * 60 + 59) * 60 + 59) * UnitsPerSecond + 999999;
-    time = std::clamp<int64_t>(time == NoTime ? 0 : time, 0, Largest);
-    const int64_t secs = time / UnitsPerSecond;
-    const int64_t ms = (time % UnitsPerSecond) / 1000;  // truncated, as times are shown everywhere
-    return QStringLiteral("%1:%2:%3.%4")
-        .arg(secs / 3600, 2, 10, QLatin1Char('0'))
-        .arg((secs / 60) % 60, 2, 10, QLatin1Char('0'))
-        .arg(secs % 60, 2, 10, QLatin1Char('0'))
-        .arg(ms, 3, 10, QLatin1Char('0'));
+    return TimeToText(std::clamp<int64_t>(time == NoTime ? 0 : time, 0, Largest), 3);
 }
 
 int64_t TzelTimeEdit::ParseTime(const QString& text)
 {
-    // The reading of the decoder's time parser: spaces dropped, one colon
-    // means minutes and seconds, the fraction rounded to microseconds.
-    QString t = text;
-    t.remove(QLatin1Char(' '));
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
-    if (t.isEmpty() || t == QLatin1String("::."))
-        return NoTime;
-    static const QRegularExpression re(QStringLiteral("^(?:(\\d*):)?(?:(\\d*):)?(\\d*)(?:\\.(\\d*))?$"));
-    const QRegularExpressionMatch mt = re.match(t);
-    if (!mt.hasMatch())
-        return NoTime;
-    QString hs = mt.captured(1), ms = mt.captured(2);
-    if (mt.capturedStart(2) < 0 && mt.capturedStart(1) >= 0) {
-        ms = hs;
-        hs.clear();
-    }
-    const QString ss = mt.captured(3), fs = mt.captured(4);
-    if (ss.isEmpty() && fs.isEmpty() && hs.isEmpty() && ms.isEmpty())
-        return NoTime;
-    if (hs.size() > 9 || ms.size() > 9 || ss.size() > 9)
-        return NoTime;
-    const int64_t h = hs.toLongLong(), mi = ms.toLongLong(), s = ss.toLongLong();
-    int64_t frac = 0;
-    if (!fs.isEmpty()) {
-        const QString f = fs.left(7).leftJustified(7, QLatin1Char('0'));
-        frac = (f.toLongLong() + 5) / 10;
-    }
-    return ((h * 60 + mi) * 60 + s) * UnitsPerSecond + frac;
+    const int64_t t = TextToTime(text);
+    return t == NoTimeValue ? NoTime : t;
 }

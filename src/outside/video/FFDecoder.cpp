@@ -4,6 +4,7 @@
 #include "VideoColour.h"
 
 #include "BitmapFile.h"
+#include "ZelTime.h"
 #include "Zelfunction.h"
 
 #include <QFile>
@@ -1324,53 +1325,11 @@ bool LocateVideoPTS(TFFDecoder* decoder, int64_t pts)
 
 // ---- time text ---------------------------------------------------------------------------
 
-QString FormatPTS(int64_t pts, int digits)
-{
-    if (pts == AV_NOPTS_VALUE || pts < 0)
-        pts = 0;
-    digits = std::clamp(digits, 0, 6);
-    const int64_t secs = pts / Unit_Nano;
-    const int64_t h = secs / 3600, mi = (secs / 60) % 60, s = secs % 60;
-    QString text = QStringLiteral("%1:%2:%3").arg(h, 2, 10, QLatin1Char('0')).arg(mi, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'));
-    if (digits > 0) {
-        int64_t div = 1;
-        for (int i = digits; i < 6; ++i)
-            div *= 10;
-        const int64_t frac = (pts % Unit_Nano) / div;  // truncated: 5.1234 s shows as 5.123
-        text += QLatin1Char('.') + QStringLiteral("%1").arg(frac, digits, 10, QLatin1Char('0'));
-    }
-    return text;
-}
+QString FormatPTS(int64_t pts, int digits) { return TimeToText(pts, digits); }
 
 int64_t StrToPTS(const QString& text, int digits)
 {
     Q_UNUSED(digits);
-    QString t = text;
-    t.remove(QLatin1Char(' '));
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
-    if (t.isEmpty() || t == QLatin1String("::."))
-        return AV_NOPTS_VALUE;
-    static const QRegularExpression re(QStringLiteral("^(?:(\\d*):)?(?:(\\d*):)?(\\d*)(?:\\.(\\d*))?$"));
-    const QRegularExpressionMatch mt = re.match(t);
-    if (!mt.hasMatch())
-        return AV_NOPTS_VALUE;
-    // With one colon the fields are minutes and seconds.
-    QString hs = mt.captured(1), ms = mt.captured(2);
-    if (mt.capturedStart(2) < 0 && mt.capturedStart(1) >= 0) {
-        ms = hs;
-        hs.clear();
-    }
-    const QString ss = mt.captured(3), fs = mt.captured(4);
-    if (ss.isEmpty() && fs.isEmpty() && hs.isEmpty() && ms.isEmpty())
-        return AV_NOPTS_VALUE;
-    if (hs.size() > 9 || ms.size() > 9 || ss.size() > 9)
-        return AV_NOPTS_VALUE;
-    const int64_t h = hs.toLongLong(), mi = ms.toLongLong(), s = ss.toLongLong();
-    int64_t frac = 0;
-    if (!fs.isEmpty()) {
-        // Microseconds from the fraction, rounded at the seventh digit.
-        QString f = fs.left(7).leftJustified(7, QLatin1Char('0'));
-        frac = (f.toLongLong() + 5) / 10;
-    }
-    return ((h * 60 + mi) * 60 + s) * Unit_Nano + frac;
+    const int64_t t = TextToTime(text);
+    return t == NoTimeValue ? AV_NOPTS_VALUE : t;
 }
