@@ -296,6 +296,13 @@ TEST(SkinnedDialog, EndsWithItsResult)
     EXPECT_EQ(closed.windowTitle(), "Test dialog");
 }
 
+TEST(SkinnedDialog, FreedWhileRunningModallyEndsWithCancel)
+{
+    auto* d = new Dialog(false);
+    QTimer::singleShot(0, d, [d] { delete d; });
+    EXPECT_EQ(d->ShowModal(), mrCancel);
+}
+
 TEST(SkinnedDialog, EscClosesOnlyWithoutModifiers)
 {
     for (const Qt::KeyboardModifiers mods : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier}) {

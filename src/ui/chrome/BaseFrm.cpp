@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QWindow>
 
@@ -340,8 +341,12 @@ int TBaseForm::ShowModal()
     activateWindow();
     QEventLoop loop;
     FModalLoop = &loop;
+    // Something in the loop may free the window (its owner closing down).
+    const QPointer<TBaseForm> self(this);
     if (isVisible())
         loop.exec(QEventLoop::DialogExec);
+    if (!self)
+        return mrCancel;
     FModalLoop = nullptr;
     setWindowModality(Qt::NonModal);
     return FModalResult == mrNone ? mrCancel : FModalResult;
