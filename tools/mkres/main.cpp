@@ -140,14 +140,15 @@ QImage StartText()
     return img;
 }
 
-QImage Banner()
+QImage Banner(int scale)
 {
-    QImage img(387, 85, QImage::Format_RGB32);
+    QImage img(387 * scale, 85 * scale, QImage::Format_RGB32);
     QPainter p(&img);
-    QLinearGradient g(0, 0, img.width(), 0);
+    p.scale(scale, scale);
+    QLinearGradient g(0, 0, 387, 0);
     g.setColorAt(0, kFrameDark);
     g.setColorAt(1, kAccentDark);
-    p.fillRect(img.rect(), g);
+    p.fillRect(QRectF(0, 0, 387, 85), g);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     DrawLogo(p, QRectF(14, 14, 56, 56));
@@ -356,7 +357,8 @@ int main(int argc, char** argv)
     Save(StartText(), res + QStringLiteral("StartText.png"));
     Save(Logo(256), res + QStringLiteral("ganterly.png"));
 
-    Save(Banner(), skin + QStringLiteral("AboutBanner.jpg"), "JPEG", 92);
+    Save(Banner(1), skin + QStringLiteral("AboutBanner.jpg"), "JPEG", 92);
+    Save(Banner(2), skin + QStringLiteral("AboutBanner@2x.jpg"), "JPEG", 92);
     SaveSkin(skin + QStringLiteral("Icon.png"), 18, 18, [](QPainter& p) { DrawLogo(p, QRectF(1, 1, 16, 16)); });
     SaveSkin(skin + QStringLiteral("Top.png"), 1, 31, [](QPainter& p) { TopBar(p, 1); });
     SaveSkin(skin + QStringLiteral("TopLeft.png"), 5, 31, [](QPainter& p) { TopBar(p, 5); });
