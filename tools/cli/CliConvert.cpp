@@ -10,6 +10,7 @@
 #include "ZelFile.h"
 #include "ZelMessages.h"
 #include "ZelSignals.h"
+#include "Zelfunction.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -20,7 +21,6 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <unistd.h>
 
 namespace {
 
@@ -383,7 +383,7 @@ int RunConvert(const TCliArgs& args)
 
     TConvertReceiver receiver;
     // A progress line redrawn with carriage returns only makes sense on a terminal.
-    receiver.ShowProgress = !quiet && ::isatty(STDERR_FILENO) == 1;
+    receiver.ShowProgress = !quiet && StdErrIsTerminal();
     QElapsedTimer timer;
     timer.start();
     // An interrupt or a kill stops the thread, which removes its partial GIF

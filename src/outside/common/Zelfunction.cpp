@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QUrl>
+#include <unistd.h>
 #include <QUuid>
 #include <algorithm>
 #include <cmath>
@@ -150,6 +151,8 @@ bool OpenFileDir(const QString& path)
 namespace {
 std::function<bool(const QString&)> gOpenUrlHandler;
 }
+
+bool StdErrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 void SetOpenUrlHandler(std::function<bool(const QString&)> handler) { gOpenUrlHandler = std::move(handler); }
 

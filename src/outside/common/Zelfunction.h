@@ -47,6 +47,8 @@ int64_t GetFileSize(const QString& path);       // -1 when missing
 bool CopyFileEx(const QString& from, const QString& to);
 bool OpenFileDir(const QString& path);
 bool OpenUrl(const QString& url);
+// Whether the process's standard error goes to a terminal (a person watching).
+bool StdErrIsTerminal();
 // Where OpenUrl sends addresses instead of the desktop (tests record them);
 // an empty handler restores the desktop.
 void SetOpenUrlHandler(std::function<bool(const QString&)> handler);
