@@ -2,6 +2,7 @@
 // seam, signals, and the text, geometry and bitmap helpers.
 #include "TestSupport.h"
 
+#include "ZelFile.h"
 #include "ZelMessages.h"
 #include "ZelMutex.h"
 #include "ZelSignals.h"
@@ -18,6 +19,10 @@
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <QFileInfo>
+#include <vector>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 const QString kPayload = QString(400, QLatin1Char('x'));
@@ -277,6 +282,40 @@ TEST(MessageAdapters, TurnMessagesIntoSignals)
     EXPECT_EQ(decode[0][1].toInt(), 30);
     EXPECT_EQ(end.count(), 1);
     EXPECT_EQ(selection.count(), 1);
+}
+
+// Raw files: gathered pieces land in order, reads past the end say so, and a
+// failing device reports the system's reason.
+TEST(Files, RawFileWritesGathersAndReportsTheSystemsReason)
+{
+    const QString path = MakeTempDir("raw") + "f.bin";
+    TRawFile f;
+    ASSERT_TRUE(f.Create(path, true));
+    EXPECT_TRUE(f.IsPlainFile());
+    std::vector<char> big(200000, 'b');   // more than one call's worth
+    const TRawFile::TPiece pieces[] = {{"head", 4}, {"", 0}, {big.data(), big.size()}, {"tail", 4}};
+    ASSERT_TRUE(f.WriteGather(pieces, 4));
+    ASSERT_TRUE(f.WriteAt(2, "AD", 2));
+    char buf[8] = {};
+    ASSERT_TRUE(f.ReadAt(0, buf, 6));
+    EXPECT_EQ(QByteArray(buf, 6), QByteArray("heADbb"));
+    ASSERT_TRUE(f.ReadAt(4 + 200000, buf, 4));
+    EXPECT_EQ(QByteArray(buf, 4), QByteArray("tail"));
+    EXPECT_FALSE(f.ReadAt(4 + 200000 + 2, buf, 4));
+    EXPECT_TRUE(f.ErrorText().contains("ends early"));
+    EXPECT_TRUE(f.Close());
+    EXPECT_EQ(QFileInfo(path).size(), 4 + 200000 + 4);
+
+    if (QFile::exists("/dev/full")) {
+        TRawFile full;
+        ASSERT_TRUE(full.Create("/dev/full"));
+        EXPECT_FALSE(full.IsPlainFile());
+        EXPECT_FALSE(full.Write("x", 1));
+        EXPECT_EQ(full.ErrorText(), QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    }
+    TRawFile missing;
+    EXPECT_FALSE(missing.Create(MakeTempDir("raw") + "no/such/folder/f.bin"));
+    EXPECT_EQ(missing.ErrorText(), QString::fromLocal8Bit(std::strerror(ENOENT)));
 }
 
 TEST(Files, FindNameSizeCopyAndEmpty)

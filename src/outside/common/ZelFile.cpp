@@ -10,7 +10,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 [[noreturn]] void Fail(const QString& path, const char* stage, int err)
@@ -129,4 +131,127 @@ bool IsSameFile(const QString& a, const QString& b)
     if (hasA != hasB)
         return false;
     return ResolvedPath(a) == ResolvedPath(b);
+}
+
+// ---- raw files ----------------------------------------------------------------------
+
+namespace {
+// Gathered writes: at most this many pieces and (past the first) bytes per
+// call. Larger calls let the kernel fill the page cache with large folios,
+// whose fresh memory measured several times slower to fill than small pages
+// (6 MB files: about 2 ms in 16-64 KB calls, 9-14 ms in 1 MB calls, 15-18 ms
+// in one call).
+constexpr int MaxPiecesPerCall = 64;
+constexpr size_t BytesPerCall = 64 * 1024;
+}
+
+TRawFile::~TRawFile()
+{
+    if (FFd >= 0)
+        ::close(FFd);
+}
+
+bool TRawFile::Fail(int err)
+{
+    FError = err ? QString::fromLocal8Bit(std::strerror(err)) : QStringLiteral("nothing was written");
+    return false;
+}
+
+bool TRawFile::Create(const QString& path, bool readable)
+{
+    if (FFd >= 0)
+        ::close(FFd);
+    FError.clear();
+    FFd = ::open(QFile::encodeName(path).constData(), (readable ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC | O_CLOEXEC,
+                 0666);
+    return FFd >= 0 || Fail(errno);
+}
+
+bool TRawFile::IsPlainFile() const
+{
+    struct stat st {};
+    return FFd >= 0 && ::fstat(FFd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool TRawFile::Write(const void* data, size_t size)
+{
+    const TPiece piece{data, size};
+    return WriteGather(&piece, 1);
+}
+
+bool TRawFile::WriteGather(const TPiece* pieces, int count)
+{
+    std::vector<iovec> left;
+    left.reserve(size_t(count));
+    for (int i = 0; i < count; ++i)
+        if (pieces[i].Size > 0)
+            left.push_back({const_cast<void*>(pieces[i].Data), pieces[i].Size});
+    size_t first = 0;
+    while (first < left.size()) {
+        int n = 1;
+        size_t bytes = left[first].iov_len;
+        while (first + size_t(n) < left.size() && n < MaxPiecesPerCall && bytes + left[first + size_t(n)].iov_len <= BytesPerCall)
+            bytes += left[first + size_t(n++)].iov_len;
+        const ssize_t done = ::writev(FFd, left.data() + first, n);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return Fail(done < 0 ? errno : 0);
+        // Past what was written; a piece written in part goes on from there.
+        size_t rest = size_t(done);
+        while (first < left.size() && rest >= left[first].iov_len)
+            rest -= left[first++].iov_len;
+        if (rest > 0) {
+            left[first].iov_base = static_cast<char*>(left[first].iov_base) + rest;
+            left[first].iov_len -= rest;
+        }
+    }
+    return true;
+}
+
+bool TRawFile::WriteAt(int64_t offset, const void* data, size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::pwrite(FFd, p, size, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail(n < 0 ? errno : ENOSPC);
+        p += n;
+        offset += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool TRawFile::ReadAt(int64_t offset, void* data, size_t size)
+{
+    char* p = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::pread(FFd, p, size, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Fail(errno);
+        if (n == 0) {
+            FError = QStringLiteral("the file ends early");
+            return false;
+        }
+        p += n;
+        offset += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool TRawFile::Close()
+{
+    if (FFd < 0)
+        return FError.isEmpty();
+    const int fd = FFd;
+    FFd = -1;
+    if (::close(fd) != 0)
+        return Fail(errno);
+    return true;
 }

@@ -16,12 +16,10 @@
 #include <QPainter>
 #include <QTransform>
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <unistd.h>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -105,58 +103,36 @@ class TFrameStore {
 public:
     ~TFrameStore()
     {
-        FFile.close();
-        if (!FFile.fileName().isEmpty())
-            RemoveFile(FFile.fileName());
+        FFile.Close();
+        if (!FPath.isEmpty())
+            RemoveFile(FPath);
     }
     QString Open(const QString& path, qsizetype frameBytes, int64_t capacity)
     {
         FBytes = frameBytes;
         FCapacity = capacity;
-        FFile.setFileName(path);
-        if (!FFile.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered))
-            return QStringLiteral("Cannot create the temporary frame file \"%1\": %2").arg(path, FFile.errorString());
+        FPath = path;
+        if (!FFile.Create(path, true))
+            return QStringLiteral("Cannot create the temporary frame file \"%1\": %2").arg(path, FFile.ErrorText());
         return {};
     }
+    // Straight to the system, so its own reason for a failure (a full disk,
+    // a file size limit) is the one reported.
     QString Put(int64_t index, const QImage& img)
     {
-        // Straight to the descriptor, so the system's own reason for a
-        // failure (a full disk, a file size limit) is the one reported.
-        const char* data = reinterpret_cast<const char*>(img.constBits());
-        off_t at = off_t((index % FCapacity) * FBytes);
-        for (qsizetype left = FBytes; left > 0;) {
-            const ssize_t n = ::pwrite(FFile.handle(), data, size_t(left), at);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return QStringLiteral("Cannot write the temporary frame file \"%1\": %2")
-                    .arg(FFile.fileName(), QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC)));
-            data += n;
-            at += n;
-            left -= n;
-        }
+        if (!FFile.WriteAt((index % FCapacity) * FBytes, img.constBits(), size_t(FBytes)))
+            return QStringLiteral("Cannot write the temporary frame file \"%1\": %2").arg(FPath, FFile.ErrorText());
         return {};
     }
     QString Get(int64_t index, QImage& img)
     {
-        char* data = reinterpret_cast<char*>(img.bits());
-        off_t at = off_t((index % FCapacity) * FBytes);
-        for (qsizetype left = FBytes; left > 0;) {
-            const ssize_t n = ::pread(FFile.handle(), data, size_t(left), at);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return QStringLiteral("Cannot read the temporary frame file \"%1\": %2")
-                    .arg(FFile.fileName(), n < 0 ? QString::fromLocal8Bit(std::strerror(errno))
-                                                 : QStringLiteral("it ends early"));
-            data += n;
-            at += n;
-            left -= n;
-        }
+        if (!FFile.ReadAt((index % FCapacity) * FBytes, img.bits(), size_t(FBytes)))
+            return QStringLiteral("Cannot read the temporary frame file \"%1\": %2").arg(FPath, FFile.ErrorText());
         return {};
     }
 private:
-    QFile FFile;
+    TRawFile FFile;
+    QString FPath;
     qsizetype FBytes = 0;
     int64_t FCapacity = 1;
 };

@@ -1,11 +1,8 @@
 #include "GifWriter.h"
 
 #include <QFile>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <gif_lib.h>
-#include <unistd.h>
 
 namespace {
 constexpr size_t kBufferSize = 1 << 16;
@@ -25,16 +22,14 @@ TGifWriter::~TGifWriter()
         EGifCloseFile(FGif, &err);
         FGif = nullptr;
     }
-    if (FFd >= 0) ::close(FFd);
 }
 
 bool TGifWriter::Open(const QString& path, int width, int height, int loop)
 {
     FPath = path;
     FError.clear();
-    FFd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (FFd < 0) {
-        FError = QStringLiteral("cannot create %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    if (!FFile.Create(path)) {
+        FError = QStringLiteral("cannot create %1: %2").arg(path, FFile.ErrorText());
         return false;
     }
     FBuffer.reserve(kBufferSize);
@@ -95,18 +90,15 @@ bool TGifWriter::Close()
     FGif = nullptr;
     if (!closed && FError.isEmpty()) Fail(QStringLiteral("trailer"), err);
     if (FError.isEmpty()) Flush();
-    if (FFd >= 0) {
-        if (::close(FFd) != 0 && FError.isEmpty())
-            FError = QStringLiteral("cannot write %1: %2").arg(FPath, QString::fromLocal8Bit(std::strerror(errno)));
-        FFd = -1;
-    }
+    if (FFile.IsOpen() && !FFile.Close() && FError.isEmpty())
+        FError = QStringLiteral("cannot write %1: %2").arg(FPath, FFile.ErrorText());
     return FError.isEmpty();
 }
 
 int TGifWriter::Output(GifFileType* gif, const uint8_t* data, int len)
 {
     auto* self = static_cast<TGifWriter*>(gif->UserData);
-    if (!self->FError.isEmpty() || self->FErrno) return 0;
+    if (!self->FError.isEmpty()) return 0;
     if (self->FBuffer.size() + size_t(len) > kBufferSize && !self->Flush()) return 0;
     self->FBuffer.insert(self->FBuffer.end(), data, data + len);
     return len;
@@ -114,16 +106,9 @@ int TGifWriter::Output(GifFileType* gif, const uint8_t* data, int len)
 
 bool TGifWriter::Flush()
 {
-    size_t done = 0;
-    while (done < FBuffer.size()) {
-        const ssize_t n = ::write(FFd, FBuffer.data() + done, FBuffer.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            FErrno = n < 0 ? errno : ENOSPC;
-            FError = QStringLiteral("cannot write %1: %2").arg(FPath, QString::fromLocal8Bit(std::strerror(FErrno)));
-            return false;
-        }
-        done += size_t(n);
+    if (!FFile.Write(FBuffer.data(), FBuffer.size())) {
+        FError = QStringLiteral("cannot write %1: %2").arg(FPath, FFile.ErrorText());
+        return false;
     }
     FBytes += int64_t(FBuffer.size());
     FBuffer.clear();

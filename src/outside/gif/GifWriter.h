@@ -3,6 +3,8 @@
 // local colour table and a graphics control block. Every write is checked;
 // the first failure is kept as "cannot write <file>: <reason>".
 
+#include "ZelFile.h"
+
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -43,8 +45,7 @@ private:
     QString FPath;
     QString FError;
     GifFileType* FGif = nullptr;
-    int FFd = -1;
-    int FErrno = 0;
+    TRawFile FFile;
     std::vector<uint8_t> FBuffer;
     int64_t FBytes = 0;
     int FFrames = 0;

@@ -1,30 +1,17 @@
 #include "BitmapFile.h"
 
+#include "ZelFile.h"
+
 #include <QFile>
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 namespace {
 constexpr int HeaderSize = 14 + 40;
 // Slack after the last row for converters that write past a row's end.
 constexpr size_t RowSlack = 256;
-#ifdef IOV_MAX
-constexpr int MaxPieces = IOV_MAX;
-#else
-constexpr int MaxPieces = 16;
-#endif
-// Bytes per write call. Larger calls let the kernel fill the page cache with
-// large folios, whose fresh memory measured several times slower to fill
-// than small pages (6 MB files: about 2 ms in 16-64 KB calls, 9-14 ms in
-// 1 MB calls, 15-18 ms in one call).
-constexpr size_t CallBytes = 64 * 1024;
 
 void PutLE(uint8_t* p, uint32_t v, int bytes)
 {
@@ -32,48 +19,6 @@ void PutLE(uint8_t* p, uint32_t v, int bytes)
         p[i] = static_cast<uint8_t>((v >> (8 * i)) & 0xFF);
 }
 
-QString ErrnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
-
-// How many of the pieces make up the next call: at least one, at most CallBytes.
-int PiecesPerCall(const iovec* pieces, int count)
-{
-    int n = 1;
-    size_t bytes = pieces[0].iov_len;
-    while (n < count && n < MaxPieces && bytes + pieces[n].iov_len <= CallBytes)
-        bytes += pieces[n++].iov_len;
-    return n;
-}
-
-// Writes all pieces, resuming after short writes and interruptions.
-bool WriteAll(int fd, iovec* pieces, int count, QString* error)
-{
-    while (count > 0) {
-        const ssize_t n = ::writev(fd, pieces, PiecesPerCall(pieces, count));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (error)
-                *error = ErrnoText(errno);
-            return false;
-        }
-        if (n == 0) {
-            if (error)
-                *error = QStringLiteral("nothing written");
-            return false;
-        }
-        size_t done = static_cast<size_t>(n);
-        while (count > 0 && done >= pieces->iov_len) {
-            done -= pieces->iov_len;
-            ++pieces;
-            --count;
-        }
-        if (count > 0) {
-            pieces->iov_base = static_cast<char*>(pieces->iov_base) + done;
-            pieces->iov_len -= done;
-        }
-    }
-    return true;
-}
 }  // namespace
 
 bool TBitmapRows::Resize(int width, int height)
@@ -176,30 +121,27 @@ bool WriteBitmapFile(const TBitmapRows& rows, const QString& fileName, QString* 
 
     // The header, then the rows bottom-up, each straight from the buffer, a
     // few rows per call.
-    std::vector<iovec> pieces(size_t(rows.Height) + 1);
+    std::vector<TRawFile::TPiece> pieces(size_t(rows.Height) + 1);
     pieces[0] = {header, HeaderSize};
     for (int i = 0; i < rows.Height; ++i)
-        pieces[size_t(i) + 1] = {const_cast<uint8_t*>(rows.Row(rows.Height - 1 - i)), size_t(rows.FileRowBytes())};
+        pieces[size_t(i) + 1] = {rows.Row(rows.Height - 1 - i), size_t(rows.FileRowBytes())};
 
-    const QByteArray path = QFile::encodeName(fileName);
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    TRawFile file;
+    if (!file.Create(fileName)) {
         if (error)
-            *error = ErrnoText(errno);
+            *error = file.ErrorText();
         return false;
     }
     // Only a plain file is ours to remove after a failure, never a device or
     // pipe that the name happens to lead to.
-    struct stat st {};
-    const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    bool ok = WriteAll(fd, pieces.data(), int(pieces.size()), error);
-    // A failing close can be the first word of a failed write (quota, network folders).
-    if (::close(fd) != 0 && ok) {
+    const bool plain = file.IsPlainFile();
+    const bool ok = file.WriteGather(pieces.data(), int(pieces.size())) && file.Close();
+    if (!ok) {
         if (error)
-            *error = ErrnoText(errno);
-        ok = false;
+            *error = file.ErrorText();
+        file.Close();
+        if (plain)
+            QFile::remove(fileName);
     }
-    if (!ok && plain)
-        ::unlink(path.constData());
     return ok;
 }
