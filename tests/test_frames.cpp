@@ -555,6 +555,52 @@ TEST_F(FrameGroups, FilesHoldTheDecodersPictureExactly)
 }
 
 // A write that fails part-way gives no frame, a log line and no file left behind.
+// Frame files stay within the disk budget: the least recently used go first,
+// never the frame last shown, and a dropped file is made again exactly.
+TEST_F(FrameGroups, FrameFilesStayWithinTheBudgetAndComeBackExactly)
+{
+    Proj.TempFolder = MakeTempDir("budget");
+    QList<TVGFrame*> list;
+    Proj.DecodeForward(&Decoder, 2, &Wnd, list, Time(5));
+    ASSERT_EQ(Indexes(list), Range(5, 6));
+    TVGFrame* five = list[0];
+    TVGFrame* six = list[1];
+    const int64_t oneFile = five->FileBytes;
+    ASSERT_GT(oneFile, 0);
+    QFile original(five->BitmapFile);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray fiveBytes = original.readAll();
+    original.close();
+
+    Proj.FileBudget = 3 * oneFile;
+    Proj.UseFrame(six);   // on show in the still view
+    QList<TVGFrame*> more;
+    Proj.DecodeForward(&Decoder, 8, &Wnd, more, Time(7));
+    ASSERT_EQ(more.size(), 8);
+    EXPECT_EQ(more.first()->PTS, Time(7));
+    EXPECT_EQ(more.last()->PTS, Time(14));
+    EXPECT_LE(Proj.FrameFileBytes(), 3 * oneFile);
+    EXPECT_EQ(BitmapsIn(Proj.TempFolder).size(), 3);
+    EXPECT_FALSE(six->BitmapFile.isEmpty());          // the shown frame stays
+    EXPECT_TRUE(QFileInfo::exists(six->BitmapFile));
+    EXPECT_TRUE(five->BitmapFile.isEmpty());           // the oldest went first
+    EXPECT_FALSE(more.last()->BitmapFile.isEmpty());   // the newest stays
+    EXPECT_EQ(ReadFixtureIndex(QImage(more.last()->BitmapFile)), 14);
+    EXPECT_TRUE(more.first()->BitmapFile.isEmpty());
+
+    // The still view asks for frame 5 again: decoded anew at its exact time.
+    ASSERT_TRUE(Proj.EnsureFrameFile(five, &Decoder));
+    QFile again(five->BitmapFile);
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), fiveBytes);
+    EXPECT_LE(Proj.FrameFileBytes(), 3 * oneFile);
+    EXPECT_EQ(BitmapsIn(Proj.TempFolder).size(), 3);
+    // A frame whose file is there is only marked as used.
+    const QString kept = five->BitmapFile;
+    ASSERT_TRUE(Proj.EnsureFrameFile(five, &Decoder));
+    EXPECT_EQ(five->BitmapFile, kept);
+}
+
 TEST_F(FrameGroups, AShortWriteGivesNoFrameAndLeavesNoFile)
 {
     Proj.TempFolder = MakeTempDir("shortwrite");

@@ -18,8 +18,11 @@ public:
     TVGFrame* Prior = nullptr;   // not owned
     TVGFrame* Next = nullptr;    // not owned
     int64_t PTS = 0;
-    QString BitmapFile;          // stays on disk when the frame is freed
+    QString BitmapFile;          // stays on disk when the frame is freed; empty once
+                                 // the disk budget dropped it (made again on demand)
     bool Deleted = false;
+    int64_t FileBytes = 0;       // size of BitmapFile while it is there
+    uint64_t LastUse = 0;        // when its file was last made or shown (a counter)
 
     // Set the link; a neighbour on the wrong side is logged but linked anyway.
     void SetNext(TVGFrame* frame);

@@ -13,6 +13,7 @@
 #include <QFontMetricsF>
 #include <QMutexLocker>
 #include <QPainter>
+#include <QStorageInfo>
 #include <algorithm>
 #include <cmath>
 
@@ -459,17 +460,12 @@ bool SaveBitmapFile(const QImage& image, const QString& fileName)
     return ImageToBitmapRows(image, rows) && WriteBitmapFile(rows, fileName);
 }
 
-// The decoder's current picture as a new frame of the list, its bitmap in the
-// temporary folder. A picture that cannot be had or saved gives no frame
-// (logged), so no frame ever points at a missing file.
-TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
+QString TVGProj::WriteFrameFile(TFFDecoder* decoder, int64_t* bytes)
 {
-    if (!decoder)
-        return nullptr;
     const int64_t pts = decoder->CurrentPTS();
     if (TempFolder.isEmpty()) {
         MsgOut(QStringLiteral("MakeFrame: the project has no temporary folder"));
-        return nullptr;
+        return {};
     }
     // Converted straight into the file's layout in a buffer kept from frame
     // to frame, and written from there.
@@ -478,7 +474,7 @@ TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
     if (!decoder->CopyToBitmapRows(*FFrameRows)) {
         MsgOut(QStringLiteral("MakeFrame: no picture at ") + FormatPTS(pts, 3) + QStringLiteral(" in \"")
                + decoder->FileName() + QStringLiteral("\": ") + decoder->LastError());
-        return nullptr;
+        return {};
     }
     // The folder is made again if something removed it while the program ran.
     if (!QFileInfo(TempFolder).isDir())
@@ -489,11 +485,104 @@ TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
         MsgOut(QStringLiteral("MakeFrame: cannot write the frame bitmap \"") + file + QStringLiteral("\": ") + error);
         if (!file.isEmpty())
             QFile::remove(file);
-        return nullptr;
+        return {};
     }
-    TVGFrame* frame = Frames.AddFrame(file, pts);
+    *bytes = QFileInfo(file).size();
+    return file;
+}
+
+// The decoder's current picture as a new frame of the list, its bitmap in the
+// temporary folder. A picture that cannot be had or saved gives no frame
+// (logged), so no frame ever points at a missing file.
+TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
+{
+    if (!decoder)
+        return nullptr;
+    int64_t bytes = 0;
+    const QString file = WriteFrameFile(decoder, &bytes);
+    if (file.isEmpty())
+        return nullptr;
+    TVGFrame* frame = Frames.AddFrame(file, decoder->CurrentPTS());
+    frame->FileBytes = bytes;
+    frame->LastUse = ++FUseClock;
     SnapRange(frame);
+    KeepWithinBudget();
     return frame;
+}
+
+int64_t TVGProj::FrameFileBudget() const
+{
+    if (FileBudget > 0)
+        return FileBudget;
+    constexpr int64_t Most = int64_t(2) << 30;
+    const QStorageInfo disk(TempFolder);
+    const int64_t free = disk.isValid() ? disk.bytesAvailable() : -1;
+    return free > 0 ? std::min(Most, free / 4) : Most;
+}
+
+int64_t TVGProj::FrameFileBytes() const
+{
+    int64_t sum = 0;
+    for (int i = 0; i < Frames.Count(); ++i)
+        sum += Frames[i]->FileBytes;
+    return sum;
+}
+
+void TVGProj::UseFrame(TVGFrame* frame)
+{
+    if (!frame)
+        return;
+    frame->LastUse = ++FUseClock;
+    FShownPTS = frame->PTS;
+}
+
+// Drops the files of the frames used least recently until the rest fit.
+void TVGProj::KeepWithinBudget()
+{
+    const int64_t budget = FrameFileBudget();
+    int64_t onDisk = FrameFileBytes();
+    if (onDisk <= budget)
+        return;
+    std::vector<TVGFrame*> withFiles;
+    for (int i = 0; i < Frames.Count(); ++i)
+        if (Frames[i]->FileBytes > 0 && Frames[i]->PTS != FShownPTS)
+            withFiles.push_back(Frames[i]);
+    std::sort(withFiles.begin(), withFiles.end(), [](const TVGFrame* a, const TVGFrame* b) { return a->LastUse < b->LastUse; });
+    // The newest frame stays too: its file was made to be used.
+    if (!withFiles.empty())
+        withFiles.pop_back();
+    for (TVGFrame* frame : withFiles) {
+        if (onDisk <= budget)
+            break;
+        QFile::remove(frame->BitmapFile);
+        onDisk -= frame->FileBytes;
+        frame->BitmapFile.clear();
+        frame->FileBytes = 0;
+    }
+}
+
+bool TVGProj::EnsureFrameFile(TVGFrame* frame, TFFDecoder* decoder)
+{
+    if (!frame)
+        return false;
+    if (!frame->BitmapFile.isEmpty() && QFileInfo::exists(frame->BitmapFile)) {
+        UseFrame(frame);
+        return true;
+    }
+    if (!decoder || !LocateVideoPTS(decoder, frame->PTS) || decoder->CurrentPTS() != frame->PTS) {
+        MsgOut(QStringLiteral("EnsureFrameFile: no frame at ") + FormatPTS(frame->PTS, 3)
+               + (decoder ? QStringLiteral(": ") + decoder->LastError() : QString()));
+        return false;
+    }
+    int64_t bytes = 0;
+    const QString file = WriteFrameFile(decoder, &bytes);
+    if (file.isEmpty())
+        return false;
+    frame->BitmapFile = file;
+    frame->FileBytes = bytes;
+    UseFrame(frame);
+    KeepWithinBudget();
+    return true;
 }
 
 TVGFrame* TVGProj::FindOrMakeFrame(TFFDecoder* decoder)

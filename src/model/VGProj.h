@@ -192,6 +192,20 @@ public:
     QString TempFolder;
     QString LibFolder;
 
+    // Frame bitmaps are kept within a disk budget: 2 GB, or a quarter of the
+    // free space of TempFolder when that is less (FileBudget overrides it
+    // when positive). Beyond it the files of the frames used least recently
+    // are dropped, never the one last shown; EnsureFrameFile makes a frame's
+    // file again, exactly, when it is needed.
+    int64_t FileBudget = 0;
+    int64_t FrameFileBudget() const;
+    int64_t FrameFileBytes() const;   // the frames' files now on disk
+    // Marks the frame as shown now (the still view): the last to be dropped.
+    void UseFrame(TVGFrame* frame);
+    // The frame's bitmap file, decoded again at its exact time with the
+    // decoder when the budget dropped it. False (logged) when it cannot be had.
+    bool EnsureFrameFile(TVGFrame* frame, TFFDecoder* decoder);
+
     void LoadStreamInfo(TFFDecoder* decoder);
     bool HasVideo() const { return VideoWidth >= 1 && VideoHeight >= 1; }
     void ApplyDefaults();
@@ -259,4 +273,9 @@ private:
     QMutex FLogoLock;
     // The last frame's picture in bitmap-file layout; its memory serves every frame.
     std::unique_ptr<TBitmapRows> FFrameRows;
+    // The decoder's current picture into a new bitmap file; empty on failure (logged).
+    QString WriteFrameFile(TFFDecoder* decoder, int64_t* bytes);
+    void KeepWithinBudget();
+    uint64_t FUseClock = 0;
+    int64_t FShownPTS = INT64_MIN;   // the frame last shown, by time: frames come and go
 };
