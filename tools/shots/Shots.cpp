@@ -1,6 +1,7 @@
 #include "Shots.h"
 
 #include "AboutFrm.h"
+#include "MainFrm.h"
 #include "ControlShots.h"
 #include "BaseUIFrm.h"
 #include "MHintWindow.h"
@@ -70,6 +71,8 @@ int ShowWindow(const QString& className)
         w = std::make_unique<TSampleDialog>();
     else if (className == QLatin1String("TAboutForm"))
         w = std::make_unique<TAboutForm>();
+    else if (className == QLatin1String("TMainForm"))
+        w = std::make_unique<TMainForm>();
     if (!w)
         return 2;
     w->show();
@@ -87,6 +90,10 @@ int TakeShots(const QString& folder, const QString& suffix)
     {
         TAboutForm about;
         Shoot(&about, file("TAboutForm"));
+    }
+    {
+        TMainForm mainForm;
+        Shoot(&mainForm, file("TMainForm"));
     }
     {
         TMHint hint;

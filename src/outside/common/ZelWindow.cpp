@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFontComboBox>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
@@ -174,4 +175,37 @@ bool ExecColorDialog(QColor& color, QWidget* parent)
         return false;
     color = picked;
     return true;
+}
+
+namespace {
+TOpenDialogHandler gOpenDialogHandler;
+}
+
+void SetOpenDialogHandler(TOpenDialogHandler handler) { gOpenDialogHandler = std::move(handler); }
+
+TOpenDialogHandler GetOpenDialogHandler() { return gOpenDialogHandler; }
+
+QString DialogFilterOf(const QString& formsFilter)
+{
+    const QStringList parts = formsFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        // Names on this system's disks are case sensitive: "*.MP4" alone
+        // would hide "clip.mp4".
+        for (const QString& p : QStringList(patterns))
+            if (p.toLower() != p)
+                patterns << p.toLower();
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+QStringList ExecOpenDialog(QWidget* parent, const QString& filter, const QString& folder, const QString& fileName)
+{
+    if (gOpenDialogHandler)
+        return gOpenDialogHandler(parent, filter, folder, fileName);
+    const QString start = fileName.isEmpty() ? folder : fileName;
+    const QString file = QFileDialog::getOpenFileName(parent, QString(), start, DialogFilterOf(filter));
+    return file.isEmpty() ? QStringList() : QStringList{file};
 }

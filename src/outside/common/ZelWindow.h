@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 
@@ -64,3 +65,15 @@ using TColorDialogHandler = std::function<bool(QColor& color, QWidget* parent)>;
 void SetColorDialogHandler(TColorDialogHandler handler);
 TColorDialogHandler GetColorDialogHandler();
 bool ExecColorDialog(QColor& color, QWidget* parent);
+
+// The one seam through which every file-open dialog passes. The filter is in
+// the forms' notation ("Video Files|*.MP4;*.MKV|All Files|*.*"); folder and
+// fileName are where the dialog starts. The answer is the chosen files,
+// empty when the user cancelled. Tests install a handler that answers.
+using TOpenDialogHandler = std::function<QStringList(QWidget* parent, const QString& filter, const QString& folder,
+                                                     const QString& fileName)>;
+void SetOpenDialogHandler(TOpenDialogHandler handler);
+TOpenDialogHandler GetOpenDialogHandler();
+QStringList ExecOpenDialog(QWidget* parent, const QString& filter, const QString& folder, const QString& fileName);
+// "Name|*.A;*.B|..." to the dialog's "Name (*.A *.B);;...".
+QString DialogFilterOf(const QString& formsFilter);
