@@ -1,6 +1,8 @@
 #include "BaseFrm.h"
 
 #include "Language.h"
+#include "TzelButton.h"
+#include "ZelImage.h"
 #include "ZelWindow.h"
 #include "Zelfunction.h"
 
@@ -368,6 +370,31 @@ void TBaseForm::closeEvent(QCloseEvent* event)
         FModalResult = mrCancel;
     if (FModalLoop)
         FModalLoop->quit();
+}
+
+// ---- skin ------------------------------------------------------------------------
+
+void TBaseForm::ApplyButtonSkin(const QString& skinFolder, TzelButton* button, const QString& pattern)
+{
+    const qreal dpr = devicePixelRatioF();
+    button->SetPictures(LoadSkinPicture(skinFolder + pattern.arg(QStringLiteral("Up")), dpr),
+                        LoadSkinPicture(skinFolder + pattern.arg(QStringLiteral("Hot")), dpr),
+                        LoadSkinPicture(skinFolder + pattern.arg(QStringLiteral("Down")), dpr));
+}
+
+void TBaseForm::ApplyFrameSkin(const QString& skinFolder, const TFrameSkin& f)
+{
+    const qreal dpr = devicePixelRatioF();
+    const std::pair<TzelImage*, const char*> pieces[] = {
+        {f.Top, "Top.png"}, {f.Left, "Left.png"}, {f.Right, "Right.png"}, {f.Bottom, "Bottom.png"},
+        {f.TopLeft, "TopLeft.png"}, {f.TopRight, "TopRight.png"}, {f.BottomLeft, "BottomLeft.png"},
+        {f.BottomRight, "BottomRight.png"}, {f.Icon, "Icon.png"}};
+    for (const auto& [image, file] : pieces)
+        image->SetPicture(LoadSkinPicture(skinFolder + QLatin1String(file), dpr));
+    ApplyButtonSkin(skinFolder, f.Close, QStringLiteral("BtnClose%1.png"));
+    ApplyButtonSkin(skinFolder, f.Max, QStringLiteral("BtnMax%1.png"));
+    ApplyButtonSkin(skinFolder, f.Restore, QStringLiteral("BtnRestore%1.png"));
+    ApplyButtonSkin(skinFolder, f.Min, QStringLiteral("BtnMin%1.png"));
 }
 
 // ---- language and fonts -----------------------------------------------------------

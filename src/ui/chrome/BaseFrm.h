@@ -9,6 +9,15 @@
 #include <QWidget>
 
 class QEventLoop;
+class TzelButton;
+class TzelImage;
+
+// A form's frame pieces, icon and caption buttons, to take their pictures
+// from the skin in one place.
+struct TFrameSkin {
+    TzelImage *Top, *Left, *Right, *Bottom, *TopLeft, *TopRight, *BottomLeft, *BottomRight, *Icon;
+    TzelButton *Close, *Max, *Restore, *Min;
+};
 
 // Widths of the edge strips and sizes of the corner squares in which the
 // window can be resized.
@@ -59,6 +68,12 @@ public:
     int ModalResult() const { return FModalResult; }
     // A result other than mrNone ends a modal run (and closes the window).
     void SetModalResult(int result);
+
+    // Loads the frame's pictures from a skin folder at this window's pixel
+    // ratio; a missing picture leaves the control's own flat drawing.
+    void ApplyFrameSkin(const QString& skinFolder, const TFrameSkin& frame);
+    // A button's up, hot and down pictures: pattern's "%1" is Up, Hot, Down.
+    void ApplyButtonSkin(const QString& skinFolder, TzelButton* button, const QString& pattern);
 
     bool IsLanguageActive() const;
     static QString LangText(const QString& key);

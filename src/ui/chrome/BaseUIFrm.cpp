@@ -128,27 +128,10 @@ void TBaseUIForm::ApplySkin()
     const QString skin = App ? App->SkinFolder() : QString();
     if (skin.isEmpty())
         return;
-    const qreal dpr = devicePixelRatioF();
-    auto pic = [&](const QString& name) { return LoadSkinPicture(skin + name, dpr); };
-    imgTop->SetPicture(pic(QStringLiteral("Top.png")));
-    imgLeft->SetPicture(pic(QStringLiteral("Left.png")));
-    imgRight->SetPicture(pic(QStringLiteral("Right.png")));
-    imgBottom->SetPicture(pic(QStringLiteral("Bottom.png")));
-    imgTopLeft->SetPicture(pic(QStringLiteral("TopLeft.png")));
-    imgTopRight->SetPicture(pic(QStringLiteral("TopRight.png")));
-    imgBottomLeft->SetPicture(pic(QStringLiteral("BottomLeft.png")));
-    imgBottomRight->SetPicture(pic(QStringLiteral("BottomRight.png")));
-    imgIco->SetPicture(pic(QStringLiteral("Icon.png")));
-    auto skinButton = [&](TzelButton* b, const QString& name) {
-        b->SetPictures(pic(name.arg(QStringLiteral("Up"))), pic(name.arg(QStringLiteral("Hot"))),
-                       pic(name.arg(QStringLiteral("Down"))));
-    };
-    skinButton(btnCloseMe, QStringLiteral("BtnClose%1.png"));
-    skinButton(btnMax, QStringLiteral("BtnMax%1.png"));
-    skinButton(btnRestore, QStringLiteral("BtnRestore%1.png"));
-    skinButton(btnMin, QStringLiteral("BtnMin%1.png"));
+    ApplyFrameSkin(skin, {imgTop, imgLeft, imgRight, imgBottom, imgTopLeft, imgTopRight, imgBottomLeft,
+                          imgBottomRight, imgIco, btnCloseMe, btnMax, btnRestore, btnMin});
     for (TzelButton* b : {btnOkMe, btnCancelMe}) {
-        skinButton(b, QStringLiteral("Button%1.png"));
+        ApplyButtonSkin(skin, b, QStringLiteral("Button%1.png"));
         b->SetStretch(true);
         if (b->HasPictures()) {
             // White on the skin's accent colour.

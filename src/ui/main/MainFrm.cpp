@@ -302,29 +302,13 @@ void TMainForm::FormCreate()
 void TMainForm::ApplySkin()
 {
     const QString skin = App ? App->SkinFolder() : ExeFolder() + QStringLiteral("Skin/") + TApp::SkinName() + QLatin1Char('/');
+    ApplyFrameSkin(skin, {imgTop, imgLeft, imgRight, imgBottom, imgTopLeft, imgTopRight, imgBottomLeft,
+                          imgBottomRight, imgIco, btnClose, btnMax, btnRestore, btnMin});
     const qreal dpr = devicePixelRatioF();
-    auto pic = [&](const QString& name) { return LoadSkinPicture(skin + name, dpr); };
-    imgTop->SetPicture(pic(QStringLiteral("Top.png")));
-    imgLeft->SetPicture(pic(QStringLiteral("Left.png")));
-    imgRight->SetPicture(pic(QStringLiteral("Right.png")));
-    imgBottom->SetPicture(pic(QStringLiteral("Bottom.png")));
-    imgTopLeft->SetPicture(pic(QStringLiteral("TopLeft.png")));
-    imgTopRight->SetPicture(pic(QStringLiteral("TopRight.png")));
-    imgBottomLeft->SetPicture(pic(QStringLiteral("BottomLeft.png")));
-    imgBottomRight->SetPicture(pic(QStringLiteral("BottomRight.png")));
-    imgIco->SetPicture(pic(QStringLiteral("Icon.png")));
-    Image1->SetPicture(pic(QStringLiteral("ToolbarBack.png")));
-    Image2->SetPicture(pic(QStringLiteral("ToolbarSep.png")));
-    auto skinButton = [&](TzelButton* b, const QString& name) {
-        b->SetPictures(pic(name.arg(QStringLiteral("Up"))), pic(name.arg(QStringLiteral("Hot"))),
-                       pic(name.arg(QStringLiteral("Down"))));
-    };
-    skinButton(btnClose, QStringLiteral("BtnClose%1.png"));
-    skinButton(btnMax, QStringLiteral("BtnMax%1.png"));
-    skinButton(btnRestore, QStringLiteral("BtnRestore%1.png"));
-    skinButton(btnMin, QStringLiteral("BtnMin%1.png"));
+    Image1->SetPicture(LoadSkinPicture(skin + QStringLiteral("ToolbarBack.png"), dpr));
+    Image2->SetPicture(LoadSkinPicture(skin + QStringLiteral("ToolbarSep.png"), dpr));
     for (TzelButton* b : {btnOptions, btnHelp}) {
-        skinButton(b, QStringLiteral("ToolButton%1.png"));
+        ApplyButtonSkin(skin, b, QStringLiteral("ToolButton%1.png"));
         b->SetStretch(true);
     }
 }
