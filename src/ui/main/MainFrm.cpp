@@ -71,6 +71,21 @@ void TMainPanel::mouseReleaseEvent(QMouseEvent* e)
 }
 
 namespace {
+// Sees the application's key presses before the focused control does.
+class TKeyTap : public QObject {
+public:
+    TKeyTap(QObject* parent, std::function<bool(QObject*, QKeyEvent*)> onKey) : QObject(parent), FOnKey(std::move(onKey)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        return event->type() == QEvent::KeyPress && FOnKey(watched, static_cast<QKeyEvent*>(event));
+    }
+
+private:
+    std::function<bool(QObject*, QKeyEvent*)> FOnKey;
+};
+
 constexpr int kDesignW = 820, kDesignH = 570, kCaptionH = 31;
 
 void SetFont(QWidget* w, const QString& face, int px, bool bold)
@@ -349,7 +364,7 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
     connect(btnNextFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
     connect(btnPriorFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
     connect(tmAutoNext, &QTimer::timeout, this, [this] { tmAutoNextTimer(); });
-    qApp->installEventFilter(this);
+    qApp->installEventFilter(new TKeyTap(this, [this](QObject* w, QKeyEvent* k) { return KeyTap(w, k); }));
     connect(btnClose, &TzelButton::clicked, this, [this] { close(); });
     connect(this, &TBaseForm::MaximizedChanged, this, [this](bool maximized) {
         btnMax->setVisible(!maximized);
@@ -361,7 +376,6 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
 
 TMainForm::~TMainForm()
 {
-    qApp->removeEventFilter(this);
     for (QTimer* t : {tmTrackBar, tmClip, tmAutoNext})
         t->stop();
     // Threads draw for the project: they go first.
@@ -1451,21 +1465,20 @@ bool TMainForm::HandleWindowKey(QKeyEvent* e)
     }
 }
 
-bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+
+// The window's few keys are taken before the focused control uses them,
+// except in the edits and on the track bar.
+bool TMainForm::KeyTap(QObject* watched, QKeyEvent* k)
 {
-    // Keys reach the focused control first; the window's few keys are taken
-    // before any control, except the edits and the track bar, uses them.
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        auto* w = static_cast<QWidget*>(watched);
-        if ((w == this || w->window() == this) && w == (QApplication::focusWidget() ? QApplication::focusWidget() : this)) {
-            auto* k = static_cast<QKeyEvent*>(event);
-            if (!k->isAutoRepeat() || k->key() != Qt::Key_Space) {
-                if (HandleWindowKey(k))
-                    return true;
-            }
-        }
-    }
-    return TBaseForm::eventFilter(watched, event);
+    if (!watched->isWidgetType())
+        return false;
+    auto* w = static_cast<QWidget*>(watched);
+    QWidget* focus = QApplication::focusWidget();
+    if (w->window() != this || w != (focus ? focus : this))
+        return false;
+    if (k->isAutoRepeat() && k->key() == Qt::Key_Space)
+        return false;
+    return HandleWindowKey(k);
 }
 
 namespace {
