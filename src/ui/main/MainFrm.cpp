@@ -259,6 +259,9 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
         e->setObjectName(QString::fromLatin1(name));
         e->SetEditMask(QStringLiteral("99:99:99.999;1;_"));
         e->setAccessibleName(accessible);
+        // The whole time fits the narrow edit only in the small dialog font.
+        SetFont(e, QStringLiteral("Tahoma"), 11, false);
+        e->setTextMargins(0, 0, 0, 0);
         SetBounds(e, r, akTopLeft);
         return e;
     };
