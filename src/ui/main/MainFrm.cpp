@@ -760,6 +760,7 @@ void TMainForm::PlayFrom(int64_t time)
     FreePlayThread();
     if (!FDecoder || !FProj)
         return;
+    FPlayShown = false;
     FPlayThread = new TDecodePlayThread();
     FPlayThread->Decoder = FDecoder;
     FPlayThread->OnFrame = [this](TFFDecoder* d, QImage& b) { ShowVideoFrame(d, b); };
@@ -792,7 +793,8 @@ void TMainForm::StopPlay()
 {
     if (FPlayThread) {
         FPlayThread->Terminate();
-        if (FPlayThread->LastPTS != AV_NOPTS_VALUE)
+        // A thread that could not start showed nothing: the position stays.
+        if (FPlayShown)
             FCurPos = FPlayThread->LastPTS;
         FreePlayThread();
     }
@@ -853,6 +855,8 @@ void TMainForm::ShowVideoFrame(TFFDecoder* decoder, QImage& bitmap)
     }
     pnlPlayer->repaint();
     FCurPos = decoder->CurrentPTS();
+    if (FPlayThread)
+        FPlayShown = true;
     if (FPlayThread && FProj->Duration > 0)
         SetTrackBarQuietly(-1, double(FCurPos) / double(FProj->Duration));
     if (FPlaySelection && FCurPos >= FProj->EndPTS)
@@ -914,6 +918,7 @@ void TMainForm::tmTrackBarTimer()
 {
     tmTrackBar->stop();
     FreeSeekThread();
+    FHint->HideHint();
     // Only while the window still plays: a stop in between ended the seek.
     if (FProj && pnlPlayer->isVisible() && !FStartScreen)
         PlayFrom(TrackBarTime());
@@ -973,7 +978,7 @@ void TMainForm::acStartTimeExecute(QObject* sender)
     if (!FProj)
         return;
     if (sender != pmiStartTime) {
-        if (FPlayThread && FPlayThread->LastPTS != AV_NOPTS_VALUE)
+        if (FPlayThread && FPlayShown)
             FProj->StartPTS = FPlayThread->LastPTS;
         else if (FSeekThread || (FPlayThread && FCurFrame == nullptr))
             FProj->StartPTS = FCurPos;   // the frame the player shows
@@ -991,7 +996,7 @@ void TMainForm::acEndTimeExecute(QObject* sender)
     if (!FProj)
         return;
     if (sender != pmiEndTime) {
-        if (FPlayThread && FPlayThread->LastPTS != AV_NOPTS_VALUE)
+        if (FPlayThread && FPlayShown)
             FProj->EndPTS = FPlayThread->LastPTS;
         else if (FSeekThread || (FPlayThread && FCurFrame == nullptr))
             FProj->EndPTS = FCurPos;

@@ -217,6 +217,7 @@ private:
     QImage FBackBuffer;
     int64_t FGroupFirst = 0, FGroupLast = 0;
     bool FTrackDragging = false;
+    bool FPlayShown = false;   // the playback thread has shown a frame
     bool FAtEnd = false;
     bool FPlaySelection = false;
     bool FStartScreen = true;
