@@ -643,23 +643,25 @@ void TVGProj::TGroupSink::Add(TVGFrame* frame)
 void TVGProj::DecodeForward(TFFDecoder* decoder, int count, QObject* wnd, QList<TVGFrame*>& list, int64_t time)
 {
     TGroupSink sink{wnd, list, count};
+    StopGroup = false;
     SendMessageTo(wnd, WM_DECODEPROGRESS, 0, count);
-    if (!decoder || !LocateVideoPTS(decoder, time))
+    if (!decoder || StopGroup || !LocateVideoPTS(decoder, time))
         return;
     TVGFrame* frame = FindOrMakeFrame(decoder);
     if (!frame)
         return;
     sink.Add(frame);
     int skip = 0;
-    for (int i = 1; i < count && frame; ++i)
+    for (int i = 1; i < count && frame && !StopGroup; ++i)
         frame = GroupStep(decoder, frame, skip, sink);
 }
 
 void TVGProj::DecodeBackward(TFFDecoder* decoder, int count, QObject* wnd, QList<TVGFrame*>& list, int64_t time)
 {
     TGroupSink sink{wnd, list, count};
+    StopGroup = false;
     SendMessageTo(wnd, WM_DECODEPROGRESS, 0, count);
-    if (!decoder || time == AV_NOPTS_VALUE)
+    if (!decoder || StopGroup || time == AV_NOPTS_VALUE)
         return;
     const int64_t span = static_cast<int64_t>(count) * FrameDuration(decoder);
     const int64_t target = std::max<int64_t>(0, time - span);
@@ -670,7 +672,7 @@ void TVGProj::DecodeBackward(TFFDecoder* decoder, int count, QObject* wnd, QList
         return;
     sink.Add(frame);
     int skip = 0;
-    while (frame && frame->PTS < time)
+    while (frame && frame->PTS < time && !StopGroup)
         frame = GroupStep(decoder, frame, skip, sink);
 }
 

@@ -250,6 +250,9 @@ public:
     TVGFrame* NextFrame(TFFDecoder* decoder, TVGFrame* frame, int& skip);
     void DecodeForward(TFFDecoder* decoder, int count, QObject* wnd, QList<TVGFrame*>& list, int64_t time);
     void DecodeBackward(TFFDecoder* decoder, int count, QObject* wnd, QList<TVGFrame*>& list, int64_t time);
+    // Set by the receiver of the progress messages (a window being closed):
+    // the group running ends after its current frame. Each group clears it.
+    bool StopGroup = false;
 
     // Starts the conversion of the clip into GifFileName; the thread, already
     // running, reports to wnd and belongs to the caller.

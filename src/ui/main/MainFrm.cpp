@@ -71,19 +71,42 @@ void TMainPanel::mouseReleaseEvent(QMouseEvent* e)
 }
 
 namespace {
-// Sees the application's key presses before the focused control does.
-class TKeyTap : public QObject {
+// Sees the application's input events before the controls do.
+class TInputTap : public QObject {
 public:
-    TKeyTap(QObject* parent, std::function<bool(QObject*, QKeyEvent*)> onKey) : QObject(parent), FOnKey(std::move(onKey)) {}
+    TInputTap(QObject* parent, std::function<bool(QObject*, QEvent*)> onEvent) : QObject(parent), FOnEvent(std::move(onEvent)) {}
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        return event->type() == QEvent::KeyPress && FOnKey(watched, static_cast<QKeyEvent*>(event));
-    }
+    bool eventFilter(QObject* watched, QEvent* event) override { return FOnEvent(watched, event); }
 
 private:
-    std::function<bool(QObject*, QKeyEvent*)> FOnKey;
+    std::function<bool(QObject*, QEvent*)> FOnEvent;
+};
+
+bool IsInputEvent(QEvent::Type t)
+{
+    switch (t) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::Drop:
+    case QEvent::Shortcut:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Marks a group decode in progress for as long as it lives.
+struct TDecodingScope {
+    explicit TDecodingScope(bool& flag) : Flag(flag), Was(flag) { Flag = true; }
+    ~TDecodingScope() { Flag = Was; }
+    bool& Flag;
+    bool Was;
 };
 
 constexpr int kDesignW = 820, kDesignH = 570, kCaptionH = 31;
@@ -318,6 +341,10 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
                                        : QStringLiteral("%1 / %2").arg(done).arg(std::max(asked, done)));
         lblProgress->show();
         lblProgress->repaint();
+        // The window repaints and its close button answers while the group
+        // decodes; other input to it waits (see InputTap).
+        if (FDecoding)
+            QCoreApplication::processEvents();
     });
     connect(Button1, &TzelButton::clicked, this, [this] { acOpenExecute(); });
     connect(btnPlay, &TzelButton::clicked, this, [this] { acPlayExecute(); });
@@ -367,7 +394,7 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
     connect(btnNextFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
     connect(btnPriorFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
     connect(tmAutoNext, &QTimer::timeout, this, [this] { tmAutoNextTimer(); });
-    qApp->installEventFilter(new TKeyTap(this, [this](QObject* w, QKeyEvent* k) { return KeyTap(w, k); }));
+    qApp->installEventFilter(new TInputTap(this, [this](QObject* w, QEvent* e) { return InputTap(w, e); }));
     connect(btnClose, &TzelButton::clicked, this, [this] { close(); });
     connect(this, &TBaseForm::MaximizedChanged, this, [this](bool maximized) {
         btnMax->setVisible(!maximized);
@@ -701,6 +728,11 @@ void TMainForm::OpenVideo(const QString& file)
 {
     if (file.isEmpty())
         return;
+    if (FDecoding) {
+        // A file dropped just before a group began: opened once it is done.
+        QTimer::singleShot(50, this, [this, file] { OpenVideo(file); });
+        return;
+    }
     FOpenFolder = IncludeTrailingSlash(QFileInfo(file).absolutePath());
     FOpenFileName = file;
     FreePlayThread();
@@ -916,6 +948,8 @@ void TMainForm::TrackBarMouseUp(Qt::MouseButton button)
 
 void TMainForm::tmTrackBarTimer()
 {
+    if (FDecoding)
+        return;   // fires again when the group is done
     tmTrackBar->stop();
     FreeSeekThread();
     FHint->HideHint();
@@ -939,6 +973,8 @@ void TMainForm::edtStartChange()
 
 void TMainForm::tmClipTimer()
 {
+    if (FDecoding)
+        return;
     tmClip->stop();
     if (!FProj)
         return;
@@ -1141,8 +1177,9 @@ void TMainForm::FocusPhoto(TzelPhoto* photo, bool scrollToEnd, bool scrollToStar
 
 void TMainForm::DecodeGroupAt(QObject* sender)
 {
-    if (!FProj || !FDecoder)
+    if (FDecoding || !FProj || !FDecoder)
         return;
+    const TDecodingScope decoding(FDecoding);
     const int count = (sender == btnCrop || sender == btnConvert) ? 1 : GroupCount();
     QList<TVGFrame*> list;
     FProj->FrameFileError.clear();
@@ -1161,8 +1198,9 @@ void TMainForm::DecodeGroupAt(QObject* sender)
 
 void TMainForm::AppendNextGroup(bool selectLast)
 {
-    if (!FProj || !FDecoder || ShotView->PhotoCount() == 0)
+    if (FDecoding || !FProj || !FDecoder || ShotView->PhotoCount() == 0)
         return;
+    const TDecodingScope decoding(FDecoding);
     QList<TVGFrame*> list;
     FProj->FrameFileError.clear();
     FProj->DecodeForward(FDecoder, GroupCount(), FEvents, list, FGroupLast);
@@ -1183,8 +1221,9 @@ void TMainForm::AppendNextGroup(bool selectLast)
 
 void TMainForm::PrependPriorGroup(bool selectFirst)
 {
-    if (!FProj || !FDecoder || ShotView->PhotoCount() == 0)
+    if (FDecoding || !FProj || !FDecoder || ShotView->PhotoCount() == 0)
         return;
+    const TDecodingScope decoding(FDecoding);
     QList<TVGFrame*> list;
     FProj->FrameFileError.clear();
     FProj->DecodeBackward(FDecoder, GroupCount(), FEvents, list, FGroupFirst);
@@ -1210,8 +1249,9 @@ void TMainForm::PrependPriorGroup(bool selectFirst)
 
 void TMainForm::DecodeGroupEndingAt()
 {
-    if (!FProj || !FDecoder || FProj->EndPTS == AV_NOPTS_VALUE)
+    if (FDecoding || !FProj || !FDecoder || FProj->EndPTS == AV_NOPTS_VALUE)
         return;
+    const TDecodingScope decoding(FDecoding);
     QList<TVGFrame*> list;
     FProj->FrameFileError.clear();
     FProj->DecodeBackward(FDecoder, GroupCount(), FEvents, list, FProj->EndPTS + 1);
@@ -1354,6 +1394,8 @@ void TMainForm::StepButtonDown(int direction)
 
 void TMainForm::tmAutoNextTimer()
 {
+    if (FDecoding)
+        return;
     tmAutoNext->setInterval(50);
     if (tmAutoNext->property("Tag").toInt() == 1)
         acPriorFrameExecute();
@@ -1475,18 +1517,36 @@ bool TMainForm::HandleWindowKey(QKeyEvent* e)
 
 
 // The window's few keys are taken before the focused control uses them,
-// except in the edits and on the track bar.
-bool TMainForm::KeyTap(QObject* watched, QKeyEvent* k)
+// except in the edits and on the track bar. While a group decodes, input to
+// the window waits, but for its close button.
+bool TMainForm::InputTap(QObject* watched, QEvent* event)
 {
-    if (!watched->isWidgetType())
+    if (!watched->isWidgetType() || !IsInputEvent(event->type()))
         return false;
     auto* w = static_cast<QWidget*>(watched);
+    if (w->window() != this)
+        return false;
+    if (FDecoding)
+        return w != btnClose;
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* k = static_cast<QKeyEvent*>(event);
     QWidget* focus = QApplication::focusWidget();
-    if (w->window() != this || w != (focus ? focus : this))
+    if (w != (focus ? focus : this))
         return false;
     if (k->isAutoRepeat() && k->key() == Qt::Key_Space)
         return false;
     return HandleWindowKey(k);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    // A group being decoded ends after its current frame.
+    if (FDecoding && FProj)
+        FProj->StopGroup = true;
+    for (QTimer* t : {tmTrackBar, tmClip, tmAutoNext})
+        t->stop();
+    TBaseForm::closeEvent(event);
 }
 
 namespace {

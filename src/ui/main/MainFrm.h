@@ -101,6 +101,7 @@ public:
     bool AtEnd() const { return FAtEnd; }
     int64_t CurPos() const { return FCurPos; }
     bool IsSeeking() const { return FSeekThread != nullptr; }
+    bool IsDecoding() const { return FDecoding; }
     TFFDecoder* Decoder() const { return FDecoder; }
     TMHint* Hint() const { return FHint; }
     const QImage& ShotImage() const { return FShotImage; }
@@ -164,6 +165,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormResize();
@@ -197,7 +199,7 @@ private:
     void pnlShotMouseMove(QMouseEvent* e);
     void pnlShotMouseUp(QMouseEvent* e);
     bool HandleWindowKey(QKeyEvent* e);
-    bool KeyTap(QObject* watched, QKeyEvent* e);
+    bool InputTap(QObject* watched, QEvent* e);
     void PaintStartScreen(QPainter& painter);
     void PaintPlayer(QPainter& painter);
     void PaintStill(QPainter& painter);
@@ -217,7 +219,8 @@ private:
     QImage FBackBuffer;
     int64_t FGroupFirst = 0, FGroupLast = 0;
     bool FTrackDragging = false;
-    bool FPlayShown = false;   // the playback thread has shown a frame
+    bool FPlayShown = false;
+    bool FDecoding = false;    // a group decodes on this thread   // the playback thread has shown a frame
     bool FAtEnd = false;
     bool FPlaySelection = false;
     bool FStartScreen = true;
