@@ -912,6 +912,78 @@ TEST(Button, PaintsTheSkinPictureOfItsState)
     EXPECT_NE(QColor(img.pixel(35, 0)), QColor(img.pixel(35, 11)));
 }
 
+namespace {
+// Where a colour was painted: the bounding box of the pixels of exactly that colour.
+QRect PaintedBox(const QImage& img, QColor c)
+{
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (QColor(img.pixel(x, y)) == c)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+bool HasDarkPixelIn(const QImage& img, const QRect& r)
+{
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (qGray(img.pixel(x, y)) < 110)
+                return true;
+    return false;
+}
+}  // namespace
+
+TEST(Button, DrawsItsGlyphAboveTheCaptionOrCentredAlone)
+{
+    ButtonBench b;   // 82 x 50, flat, "Open"
+    const QColor blue(0x20, 0x40, 0xC0);
+    b.btn->SetGlyph(Solid(blue, {12, 12}));
+    auto shot = [&] { return b.btn->grab().toImage(); };
+
+    // With a caption: centred across, the two as one block down the middle,
+    // the caption under the glyph and nothing of it above.
+    QImage img = shot();
+    const QRect withText = PaintedBox(img, blue);
+    EXPECT_EQ(withText.size(), QSize(12, 12));
+    EXPECT_EQ(withText.left(), 35);
+    EXPECT_LT(withText.bottom(), 25);
+    EXPECT_GE(withText.top(), 5);
+    EXPECT_TRUE(HasDarkPixelIn(img, QRect(10, withText.bottom() + 1, 62, 50 - withText.bottom() - 4)));
+    EXPECT_FALSE(HasDarkPixelIn(img, QRect(10, 3, 62, withText.top() - 3)));
+    // Pressed, the whole block moves down a pixel.
+    b.btn->setDown(true);
+    EXPECT_EQ(PaintedBox(shot(), blue), withText.translated(0, 1));
+    b.btn->setDown(false);
+
+    // Alone: in the middle of the button.
+    b.btn->SetCaption(QString());
+    EXPECT_EQ(PaintedBox(shot(), blue), QRect(35, 19, 12, 12));
+
+    // Disabled: faded to a grey lighter than the glyph yet still visible on the face.
+    b.btn->setEnabled(false);
+    img = shot();
+    EXPECT_TRUE(PaintedBox(img, blue).isNull());
+    const QColor faded(img.pixel(41, 25)), face(img.pixel(30, 25));
+    EXPECT_LE(std::abs(faded.red() - faded.blue()), 2);
+    EXPECT_GT(faded.lightness(), blue.lightness());
+    EXPECT_LT(faded.lightness(), face.lightness() - 30);
+    b.btn->setEnabled(true);
+
+    // A high-resolution picture draws at its device-independent size.
+    QPixmap twice = Solid(blue, {24, 24});
+    twice.setDevicePixelRatio(2.0);
+    b.btn->SetGlyph(twice);
+    EXPECT_EQ(PaintedBox(shot(), blue), QRect(35, 19, 12, 12));
+
+    // On a skin picture too; and a null glyph takes it away.
+    b.btn->SetPictures(Solid(Qt::white, {82, 50}), QPixmap(), QPixmap());
+    EXPECT_EQ(PaintedBox(shot(), blue), QRect(35, 19, 12, 12));
+    b.btn->SetGlyph(QPixmap());
+    EXPECT_TRUE(PaintedBox(shot(), blue).isNull());
+    EXPECT_EQ(QColor(shot().pixel(41, 25)), QColor(Qt::white));
+}
+
 TEST(Button, AccessibleRoleAndName)
 {
     ButtonBench b;

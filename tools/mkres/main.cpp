@@ -11,6 +11,7 @@
 #include <QRadialGradient>
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 namespace {
 // The dulvane palette: slate blue frame, teal accent.
@@ -336,6 +337,148 @@ void MenuImage(QPainter& p, int index)
         break;
     }
 }
+
+// Button glyphs, one line style: slate strokes with round caps and joins;
+// the playback and convert ones in the accent. Drawn on transparent ground,
+// the button paints its own face behind them.
+const QColor kGlyph(0x34, 0x3D, 0x4C);
+
+QPen GlyphPen(const QColor& c = kGlyph, double width = 1.8)
+{
+    return QPen(c, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// A filled triangle with softened corners: round-joined outline in the fill colour.
+void Triangle(QPainter& p, const QPolygonF& t, const QColor& c)
+{
+    p.setPen(QPen(c, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(c);
+    p.drawPolygon(t);
+}
+
+// 12 x 14: one frame back (dir -1) or forward (1): a triangle against a bar.
+void FrameStepGlyph(QPainter& p, int dir)
+{
+    if (dir < 0) {
+        p.translate(12, 0);
+        p.scale(-1, 1);
+    }
+    Triangle(p, QPolygonF({QPointF(2, 2.5), QPointF(8.5, 7), QPointF(2, 11.5)}), kGlyph);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kGlyph);
+    p.drawRoundedRect(QRectF(9.2, 2, 1.8, 10), 0.9, 0.9);
+}
+
+// 10 x 8: the down chevron of the drop-down menu.
+void MoreGlyph(QPainter& p)
+{
+    p.setPen(GlyphPen());
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF({QPointF(1.5, 2.5), QPointF(5, 6), QPointF(8.5, 2.5)}));
+}
+
+// 14 x 14: a double chevron, a group back (dir -1) or forward (1).
+void GroupGlyph(QPainter& p, int dir)
+{
+    if (dir < 0) {
+        p.translate(14, 0);
+        p.scale(-1, 1);
+    }
+    p.setPen(GlyphPen());
+    p.setBrush(Qt::NoBrush);
+    for (const double x : {2.5, 7.5})
+        p.drawPolyline(QPolygonF({QPointF(x, 2.5), QPointF(x + 4.5, 7), QPointF(x, 11.5)}));
+}
+
+// 16 x 16: an "i" in a circle.
+void InfoGlyph(QPainter& p)
+{
+    p.setPen(GlyphPen(kGlyph, 1.4));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    p.setPen(Qt::NoPen);
+    p.setBrush(kGlyph);
+    p.drawEllipse(QRectF(7, 4, 2, 2));
+    p.drawRoundedRect(QRectF(7.1, 7, 1.8, 5.5), 0.9, 0.9);
+}
+
+// The tool glyphs, 24 x 24.
+void OpenGlyph(QPainter& p)
+{
+    p.setPen(GlyphPen());
+    p.setBrush(Qt::NoBrush);
+    // The folder's back with its tab, then the open front leaning forward.
+    QPainterPath back;
+    back.moveTo(3.5, 18);
+    back.lineTo(3.5, 6);
+    back.quadTo(3.5, 5, 4.5, 5);
+    back.lineTo(9, 5);
+    back.lineTo(11, 7.5);
+    back.lineTo(18, 7.5);
+    back.quadTo(19, 7.5, 19, 8.5);
+    back.lineTo(19, 10.5);
+    p.drawPath(back);
+    QPainterPath front;
+    front.moveTo(3.5, 19);
+    front.lineTo(7, 11);
+    front.lineTo(21.5, 11);
+    front.lineTo(18, 19);
+    front.closeSubpath();
+    p.setBrush(QColor(0xE3, 0xF4, 0xF2));
+    p.drawPath(front);
+}
+
+void PlayGlyph(QPainter& p)
+{
+    Triangle(p, QPolygonF({QPointF(7.5, 4.5), QPointF(19, 12), QPointF(7.5, 19.5)}), kAccentDark);
+}
+
+void PauseGlyph(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(kAccentDark);
+    p.drawRoundedRect(QRectF(6.5, 5, 4, 14), 1.2, 1.2);
+    p.drawRoundedRect(QRectF(13.5, 5, 4, 14), 1.2, 1.2);
+}
+
+void CropGlyph(QPainter& p)
+{
+    p.setPen(GlyphPen());
+    p.setBrush(Qt::NoBrush);
+    // Two interlocking corners, each running past the other.
+    p.drawPolyline(QPolygonF({QPointF(7, 2.5), QPointF(7, 17), QPointF(21.5, 17)}));
+    p.drawPolyline(QPolygonF({QPointF(2.5, 7), QPointF(17, 7), QPointF(17, 21.5)}));
+}
+
+void SettingGlyph(QPainter& p)
+{
+    // Three sliders, knobs at different places.
+    const double ys[] = {6, 12, 18}, knobs[] = {15, 8, 13};
+    for (int i = 0; i < 3; ++i) {
+        p.setPen(GlyphPen());
+        p.drawLine(QPointF(3.5, ys[i]), QPointF(20.5, ys[i]));
+        p.setPen(GlyphPen(kGlyph, 1.6));
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(knobs[i], ys[i]), 2.4, 2.4);
+    }
+}
+
+void ConvertGlyph(QPainter& p)
+{
+    // A film frame with its perforations, and the accent arrow leading out of it.
+    p.setPen(GlyphPen());
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(2.5, 4.5, 12, 15), 1.5, 1.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kGlyph);
+    for (int i = 0; i < 3; ++i) {
+        p.drawRect(QRectF(4.6, 7.2 + 4 * i, 1.6, 1.6));
+        p.drawRect(QRectF(10.8, 7.2 + 4 * i, 1.6, 1.6));
+    }
+    p.setPen(GlyphPen(kAccentDark, 2.0));
+    p.drawLine(QPointF(12.5, 12), QPointF(20, 12));
+    Triangle(p, QPolygonF({QPointF(18, 8), QPointF(22.5, 12), QPointF(18, 16)}), kAccentDark);
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -373,6 +516,17 @@ int main(int argc, char** argv)
              [](QPainter& p) { p.fillRect(QRectF(0, 3, 1, 20), QColor(0xC4, 0xCA, 0xD3)); });
     for (int i = 1; i <= 4; ++i)
         SaveSkin(skin + QStringLiteral("Menu%1.png").arg(i), 16, 16, [i](QPainter& p) { MenuImage(p, i); });
+    SaveSkin(skin + QStringLiteral("GlyphPriorFrame.png"), 12, 14, [](QPainter& p) { FrameStepGlyph(p, -1); });
+    SaveSkin(skin + QStringLiteral("GlyphNextFrame.png"), 12, 14, [](QPainter& p) { FrameStepGlyph(p, 1); });
+    SaveSkin(skin + QStringLiteral("GlyphMore.png"), 10, 8, MoreGlyph);
+    SaveSkin(skin + QStringLiteral("GlyphPriorGroup.png"), 14, 14, [](QPainter& p) { GroupGlyph(p, -1); });
+    SaveSkin(skin + QStringLiteral("GlyphNextGroup.png"), 14, 14, [](QPainter& p) { GroupGlyph(p, 1); });
+    SaveSkin(skin + QStringLiteral("GlyphInfo.png"), 16, 16, InfoGlyph);
+    const std::pair<const char*, void (*)(QPainter&)> tools[] = {
+        {"Open", OpenGlyph},       {"Play", PlayGlyph},     {"Pause", PauseGlyph},
+        {"Crop", CropGlyph},       {"Setting", SettingGlyph}, {"Convert", ConvertGlyph}};
+    for (const auto& [name, draw] : tools)
+        SaveSkin(skin + QStringLiteral("Glyph%1.png").arg(QLatin1String(name)), 24, 24, draw);
     static const char* const kStates[] = {"Up", "Hot", "Down"};
     static const char* const kGlyphs[] = {"Close", "Min", "Max", "Restore"};
     for (int s = 0; s < 3; ++s) {

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <cmath>
+
 namespace {
 // Flat look: light fill, hairline border, blue accent on hover and press.
 struct TFlatColors { QColor Fill, Border, Text; };
@@ -20,6 +22,8 @@ TFlatColors FlatColors(int state)
     }
 }
 const QColor kFocusRing(0x13, 0x7F, 0x76);   // the skin's accent
+constexpr int kGlyphGap = 2;                 // between a glyph and the caption below it
+constexpr qreal kGlyphDisabledOpacity = 0.45;
 }  // namespace
 
 TzelButton::TzelButton(QWidget* parent) : QAbstractButton(parent) { Init(); }
@@ -69,6 +73,27 @@ void TzelButton::SetHotPicture(const QPixmap& p) { SetPictures(FUp, p, FDown, FD
 void TzelButton::SetDownPicture(const QPixmap& p) { SetPictures(FUp, FHot, p, FDisabled); }
 void TzelButton::SetDisabledPicture(const QPixmap& p) { SetPictures(FUp, FHot, FDown, p); }
 
+void TzelButton::SetGlyph(const QPixmap& glyph)
+{
+    FGlyph = glyph;
+    FGlyphGrey = QPixmap();
+    if (!glyph.isNull()) {
+        // Grey keeps the shape's shading; the paint fades it further.
+        QImage img = glyph.toImage().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < img.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x) {
+                const int g = qGray(line[x]);
+                line[x] = qRgba(g, g, g, qAlpha(line[x]));
+            }
+        }
+        FGlyphGrey = QPixmap::fromImage(img);
+        FGlyphGrey.setDevicePixelRatio(glyph.devicePixelRatio());
+    }
+    updateGeometry();
+    update();
+}
+
 void TzelButton::SetStretch(bool stretch)
 {
     FStretch = stretch;
@@ -87,6 +112,13 @@ QSize TzelButton::sizeHint() const
     if (HasPictures())
         return FUp.deviceIndependentSize().toSize();
     const QFontMetrics fm(font());
+    if (!FGlyph.isNull()) {
+        const QSize gs = FGlyph.deviceIndependentSize().toSize();
+        if (text().isEmpty())
+            return gs + QSize(8, 8);
+        return {std::max({71, fm.horizontalAdvance(text()) + 24, gs.width() + 16}),
+                std::max(23, gs.height() + kGlyphGap + fm.height() + 10)};
+    }
     return {std::max(71, fm.horizontalAdvance(text()) + 24), std::max(23, fm.height() + 10)};
 }
 
@@ -123,6 +155,28 @@ void TzelButton::PaintFlat(QPainter& p, int state)
     p.drawRoundedRect(r, radius, radius);
 }
 
+void TzelButton::PaintGlyph(QPainter& p, int state, QRect& textRect)
+{
+    const QSizeF gs = FGlyph.deviceIndependentSize();
+    const QFontMetrics fm(font());
+    const bool alone = text().isEmpty();
+    const qreal blockH = alone ? gs.height() : gs.height() + kGlyphGap + fm.height();
+    // Whole pixels, so a 1x glyph is not smeared across two.
+    const qreal x = std::floor((width() - gs.width()) / 2);
+    qreal y = std::floor((height() - blockH) / 2);
+    if (state == 2 && y + blockH < height())
+        y += 1;
+    if (state == 3) {
+        p.setOpacity(kGlyphDisabledOpacity);
+        p.drawPixmap(QPointF(x, y), FGlyphGrey);
+        p.setOpacity(1);
+    } else {
+        p.drawPixmap(QPointF(x, y), FGlyph);
+    }
+    if (!alone)
+        textRect = QRect(2, int(y + gs.height()) + kGlyphGap, width() - 4, fm.height());
+}
+
 void TzelButton::paintEvent(QPaintEvent*)
 {
     if (FNamedFrom != text())
@@ -157,7 +211,9 @@ void TzelButton::paintEvent(QPaintEvent*)
     if (state == 2)
         content.translate(0, 1);
     const QIcon ic = icon();
-    if (!ic.isNull()) {
+    if (!FGlyph.isNull()) {
+        PaintGlyph(p, state, content);
+    } else if (!ic.isNull()) {
         const QSize is = iconSize().boundedTo(content.size());
         const QIcon::Mode mode = state == 3 ? QIcon::Disabled : QIcon::Normal;
         if (text().isEmpty()) {

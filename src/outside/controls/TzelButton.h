@@ -1,7 +1,8 @@
 #pragma once
 // A push button drawn from skin pictures: up, hot (under the mouse), down and
 // disabled, stretched to the button or centred at their own size, with a
-// caption on top. Without pictures it paints a flat rounded button, so every
+// caption on top, and an optional glyph: centred alone, or above the caption
+// with the two centred as one block. Without pictures it paints a flat rounded button, so every
 // window is usable before its skin exists.
 //
 // It is a QAbstractButton: click on release inside the button, keyboard
@@ -36,6 +37,12 @@ public:
     void SetStretch(bool stretch);
     bool Stretch() const { return FStretch; }
 
+    // A small picture drawn on the face (its device pixel ratio is kept, so
+    // an @2x picture draws at half its pixel size); faded when disabled and
+    // one pixel lower while pressed. A null pixmap removes it.
+    void SetGlyph(const QPixmap& glyph);
+    QPixmap Glyph() const { return FGlyph; }
+
     // Held down: one click after `delayMs`, then one every `intervalMs`, and
     // the usual click on release.
     void SetRepeat(bool on, int delayMs = 500, int intervalMs = 50);
@@ -61,8 +68,10 @@ private:
     void UpdateAccessibleName();
     void PaintFlat(QPainter& p, int state);
     const QPixmap& PictureFor(int state) const;
+    void PaintGlyph(QPainter& p, int state, QRect& textRect);
 
     QPixmap FUp, FHot, FDown, FDisabled;
+    QPixmap FGlyph, FGlyphGrey;   // the grey copy is what the disabled state fades
     bool FStretch = false;
     QString FNamedFrom;   // caption the accessible name was last made from
 };

@@ -469,6 +469,14 @@ void TMainForm::ApplySkin()
         images << LoadSkinPicture(skin + QStringLiteral("Menu%1.png").arg(i), dpr);
     pmToolbar->SetImages(images);
     pmShotView->SetImages(images);
+    // Glyphs: alone on the buttons without a caption, above the caption of the tool buttons.
+    const std::pair<TzelButton*, const char*> glyphs[] = {
+        {Button1, "GlyphOpen.png"},           {btnPlay, "GlyphPlay.png"},         {btnPause, "GlyphPause.png"},
+        {btnCrop, "GlyphCrop.png"},           {btnSetting, "GlyphSetting.png"},   {btnConvert, "GlyphConvert.png"},
+        {btnMore, "GlyphMore.png"},           {btnPriorFrame, "GlyphPriorFrame.png"}, {btnNextFrame, "GlyphNextFrame.png"},
+        {btnPriorMore, "GlyphPriorGroup.png"}, {btnNextMore, "GlyphNextGroup.png"}, {btnInfo, "GlyphInfo.png"}};
+    for (const auto& [button, file] : glyphs)
+        button->SetGlyph(LoadSkinPicture(skin + QLatin1String(file), dpr));
 }
 
 bool TMainForm::GetResizeMargins(TResizeMargins& m)
