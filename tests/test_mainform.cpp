@@ -340,6 +340,7 @@ TEST_F(MainFormPlayTest, KeysPlayStepAndOpen)
     // Ctrl+O runs the open command.
     form->ShotView->setFocus();
     const QString other = Clip(40, 160);
+    dialogCalls = 0;
     SetOpenDialogHandler([&](QWidget*, const QString&, const QString&, const QString&) {
         ++dialogCalls;
         return QStringList{other};
