@@ -382,8 +382,13 @@ TEST_F(MainStripTest, DroppedFrameFilesAreDecodedAgainExactly)
         EXPECT_TRUE(TestMsgBox::Seen().isEmpty());
 
         // What the user sees does not change: every thumbnail keeps its picture.
-        for (int i = 0; i < Photos(); ++i)
-            EXPECT_FALSE(form->ShotView->Photo(i)->Thumbnail().isNull()) << "thumbnail " << i << " lost its picture";
+        for (int i = 0; i < Photos(); ++i) {
+            const QImage& thumb = form->ShotView->Photo(i)->Thumbnail();
+            EXPECT_FALSE(thumb.isNull()) << "thumbnail " << i << " lost its picture";
+            if (!thumb.isNull()) {
+                EXPECT_EQ(ReadFixtureIndex(thumb), i) << "thumbnail " << i << " shows another frame";
+            }
+        }
     }
 }
 
