@@ -394,9 +394,11 @@ TEST(GifEncoder, CancelIsQuickEvenWithAFullQueue)
     EXPECT_FALSE(enc.Finish());
     const auto finishedAfter = std::chrono::steady_clock::now() - c0;
     producer.join();
-    EXPECT_LT(blockedFor, std::chrono::milliseconds(100));
+    // Bounds far below draining the queue (seconds), loose enough for a
+    // loaded machine: the test is about not waiting for the work, not speed.
+    EXPECT_LT(blockedFor, std::chrono::milliseconds(1000));
     // Joining waits for the palette search in progress to notice the flag.
-    EXPECT_LT(finishedAfter, std::chrono::milliseconds(2000));
+    EXPECT_LT(finishedAfter, std::chrono::milliseconds(4000));
     EXPECT_EQ(enc.LastError(), "cancelled");
     EXPECT_TRUE(enc.Cancelled());
     EXPECT_LE(enc.MaxInFlight(), 2);

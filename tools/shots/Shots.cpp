@@ -8,7 +8,15 @@
 #include "TzelButton.h"
 #include "WidgetShots.h"
 
+#include "TzelGroupView.h"
+#include "VGFrames.h"
+#include "VGProj.h"
+#include "ZelMaskEdit.h"
+#include "ZelNoChange.h"
+#include "Zelfunction.h"
+
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPixmap>
 #include <QWidget>
@@ -94,6 +102,36 @@ int TakeShots(const QString& folder, const QString& suffix)
     {
         TMainForm mainForm;
         Shoot(&mainForm, file("TMainForm"));
+        // The sample video open: the still view over a full strip, with a
+        // clip from 1 s to 3 s and two frames deleted, then playing.
+        const QString sample = GetExeFolder() + QStringLiteral("Sample.mp4");
+        mainForm.show();
+        mainForm.OpenVideo(sample);
+        if (mainForm.Proj()) {
+            SetNoChange(mainForm.edtStart, QStringLiteral("00:00:00.080"));
+            SetNoChange(mainForm.edtEnd, QStringLiteral("00:00:03.000"));
+            mainForm.ApplyTimeEdits();
+            for (int i : {3, 4})
+                if (TzelPhoto* photo = mainForm.ShotView->Photo(i))
+                    static_cast<TVGFrame*>(photo->Data)->Deleted = true;
+            if (TzelPhoto* photo = mainForm.ShotView->Photo(2)) {
+                mainForm.ShotView->ClearSelected();
+                mainForm.ShotView->SetFocusedPhoto(photo);
+                photo->SetSelected(true);
+                mainForm.ShotViewSelectedChange();
+            }
+            Shoot(&mainForm, file("TMainForm-still"));
+            mainForm.acPlayExecute();
+            QElapsedTimer t;
+            t.start();
+            while (t.elapsed() < 1200)
+                QApplication::processEvents(QEventLoop::AllEvents, 20);
+            Shoot(&mainForm, file("TMainForm-playing"));
+            mainForm.StopPlay();
+        } else {
+            std::fprintf(stderr, "cannot open %s\n", qPrintable(sample));
+            ++gFailed;
+        }
     }
     {
         TMHint hint;

@@ -67,6 +67,8 @@ void InstallFontSubstitutes()
 {
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
     QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+    // The narrow dialog face of the forms: the time edits are sized for it.
+    QFont::insertSubstitution(QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"));
 }
 
 bool IsInvisiblePlatform()

@@ -71,6 +71,21 @@ void TMainPanel::mouseReleaseEvent(QMouseEvent* e)
 }
 
 namespace {
+// Sees the application's key presses before the focused control does.
+class TKeyTap : public QObject {
+public:
+    TKeyTap(QObject* parent, std::function<bool(QObject*, QKeyEvent*)> onKey) : QObject(parent), FOnKey(std::move(onKey)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        return event->type() == QEvent::KeyPress && FOnKey(watched, static_cast<QKeyEvent*>(event));
+    }
+
+private:
+    std::function<bool(QObject*, QKeyEvent*)> FOnKey;
+};
+
 constexpr int kDesignW = 820, kDesignH = 570, kCaptionH = 31;
 
 void SetFont(QWidget* w, const QString& face, int px, bool bold)
@@ -244,6 +259,9 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
         e->setObjectName(QString::fromLatin1(name));
         e->SetEditMask(QStringLiteral("99:99:99.999;1;_"));
         e->setAccessibleName(accessible);
+        // The whole time fits the narrow edit only in the small dialog font.
+        SetFont(e, QStringLiteral("Tahoma"), 11, false);
+        e->setTextMargins(0, 0, 0, 0);
         SetBounds(e, r, akTopLeft);
         return e;
     };
@@ -349,7 +367,7 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
     connect(btnNextFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
     connect(btnPriorFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
     connect(tmAutoNext, &QTimer::timeout, this, [this] { tmAutoNextTimer(); });
-    qApp->installEventFilter(this);
+    qApp->installEventFilter(new TKeyTap(this, [this](QObject* w, QKeyEvent* k) { return KeyTap(w, k); }));
     connect(btnClose, &TzelButton::clicked, this, [this] { close(); });
     connect(this, &TBaseForm::MaximizedChanged, this, [this](bool maximized) {
         btnMax->setVisible(!maximized);
@@ -361,7 +379,6 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
 
 TMainForm::~TMainForm()
 {
-    qApp->removeEventFilter(this);
     for (QTimer* t : {tmTrackBar, tmClip, tmAutoNext})
         t->stop();
     // Threads draw for the project: they go first.
@@ -743,6 +760,7 @@ void TMainForm::PlayFrom(int64_t time)
     FreePlayThread();
     if (!FDecoder || !FProj)
         return;
+    FPlayShown = false;
     FPlayThread = new TDecodePlayThread();
     FPlayThread->Decoder = FDecoder;
     FPlayThread->OnFrame = [this](TFFDecoder* d, QImage& b) { ShowVideoFrame(d, b); };
@@ -775,7 +793,8 @@ void TMainForm::StopPlay()
 {
     if (FPlayThread) {
         FPlayThread->Terminate();
-        if (FPlayThread->LastPTS != AV_NOPTS_VALUE)
+        // A thread that could not start showed nothing: the position stays.
+        if (FPlayShown)
             FCurPos = FPlayThread->LastPTS;
         FreePlayThread();
     }
@@ -836,6 +855,8 @@ void TMainForm::ShowVideoFrame(TFFDecoder* decoder, QImage& bitmap)
     }
     pnlPlayer->repaint();
     FCurPos = decoder->CurrentPTS();
+    if (FPlayThread)
+        FPlayShown = true;
     if (FPlayThread && FProj->Duration > 0)
         SetTrackBarQuietly(-1, double(FCurPos) / double(FProj->Duration));
     if (FPlaySelection && FCurPos >= FProj->EndPTS)
@@ -897,6 +918,7 @@ void TMainForm::tmTrackBarTimer()
 {
     tmTrackBar->stop();
     FreeSeekThread();
+    FHint->HideHint();
     // Only while the window still plays: a stop in between ended the seek.
     if (FProj && pnlPlayer->isVisible() && !FStartScreen)
         PlayFrom(TrackBarTime());
@@ -956,7 +978,7 @@ void TMainForm::acStartTimeExecute(QObject* sender)
     if (!FProj)
         return;
     if (sender != pmiStartTime) {
-        if (FPlayThread && FPlayThread->LastPTS != AV_NOPTS_VALUE)
+        if (FPlayThread && FPlayShown)
             FProj->StartPTS = FPlayThread->LastPTS;
         else if (FSeekThread || (FPlayThread && FCurFrame == nullptr))
             FProj->StartPTS = FCurPos;   // the frame the player shows
@@ -974,7 +996,7 @@ void TMainForm::acEndTimeExecute(QObject* sender)
     if (!FProj)
         return;
     if (sender != pmiEndTime) {
-        if (FPlayThread && FPlayThread->LastPTS != AV_NOPTS_VALUE)
+        if (FPlayThread && FPlayShown)
             FProj->EndPTS = FPlayThread->LastPTS;
         else if (FSeekThread || (FPlayThread && FCurFrame == nullptr))
             FProj->EndPTS = FCurPos;
@@ -1451,21 +1473,20 @@ bool TMainForm::HandleWindowKey(QKeyEvent* e)
     }
 }
 
-bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+
+// The window's few keys are taken before the focused control uses them,
+// except in the edits and on the track bar.
+bool TMainForm::KeyTap(QObject* watched, QKeyEvent* k)
 {
-    // Keys reach the focused control first; the window's few keys are taken
-    // before any control, except the edits and the track bar, uses them.
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        auto* w = static_cast<QWidget*>(watched);
-        if ((w == this || w->window() == this) && w == (QApplication::focusWidget() ? QApplication::focusWidget() : this)) {
-            auto* k = static_cast<QKeyEvent*>(event);
-            if (!k->isAutoRepeat() || k->key() != Qt::Key_Space) {
-                if (HandleWindowKey(k))
-                    return true;
-            }
-        }
-    }
-    return TBaseForm::eventFilter(watched, event);
+    if (!watched->isWidgetType())
+        return false;
+    auto* w = static_cast<QWidget*>(watched);
+    QWidget* focus = QApplication::focusWidget();
+    if (w->window() != this || w != (focus ? focus : this))
+        return false;
+    if (k->isAutoRepeat() && k->key() == Qt::Key_Space)
+        return false;
+    return HandleWindowKey(k);
 }
 
 namespace {

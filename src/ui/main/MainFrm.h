@@ -162,7 +162,6 @@ protected:
     void CaptionDoubleClick() override;
     void AdjustForDpi() override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -198,6 +197,7 @@ private:
     void pnlShotMouseMove(QMouseEvent* e);
     void pnlShotMouseUp(QMouseEvent* e);
     bool HandleWindowKey(QKeyEvent* e);
+    bool KeyTap(QObject* watched, QKeyEvent* e);
     void PaintStartScreen(QPainter& painter);
     void PaintPlayer(QPainter& painter);
     void PaintStill(QPainter& painter);
@@ -217,6 +217,7 @@ private:
     QImage FBackBuffer;
     int64_t FGroupFirst = 0, FGroupLast = 0;
     bool FTrackDragging = false;
+    bool FPlayShown = false;   // the playback thread has shown a frame
     bool FAtEnd = false;
     bool FPlaySelection = false;
     bool FStartScreen = true;
