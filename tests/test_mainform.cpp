@@ -2,7 +2,7 @@
 // through the open-dialog seam, the strip and still view read back by the
 // frame index the fixture clips show, and a file without video.
 
-#include "TestSupport.h"
+#include "MainWindowFixture.h"
 
 #include "FixtureVideo.h"
 #include "FFDecoder.h"
@@ -21,6 +21,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMimeData>
+#include <QUrl>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -228,6 +230,167 @@ TEST_F(MainFormTest, PlayThenPauseRefillsTheStripFromThePausedFrame)
     ASSERT_GT(form->ShotView->PhotoCount(), 0);
     auto* first = static_cast<TVGFrame*>(form->ShotView->Photo(0)->Data);
     EXPECT_EQ(IndexOfFile(first->BitmapFile), still);
+}
+
+// The window as a player: bitmap depth, the end of the video, keys, dropping a file.
+class MainFormPlayTest : public MainWindowTest {};
+
+TEST_F(MainFormPlayTest, BitmapDepthFollowsTheVideoWidth)
+{
+    // 174 is even but no multiple of 4: rows of 24-bit pixels would need padding.
+    Open(Clip(40, 174));
+    ASSERT_NE(form->Proj(), nullptr);
+    ASSERT_NE(Decoder(), nullptr);
+    EXPECT_EQ(form->Proj()->VideoWidth, 174);
+    EXPECT_EQ(Decoder()->BitmapBitsPixel(), 32);
+    EXPECT_EQ(StillIndex(), 0);
+    ExpectConsecutive(0);
+    QTest::mouseClick(form->btnPlay, Qt::LeftButton);
+    ASSERT_TRUE(PumpUntil([&] { return form->CurPos() >= 200000; }, 10000));
+    QTest::mouseClick(form->btnPause, Qt::LeftButton);
+    EXPECT_EQ(StillIndex(), PhotoIndex(0));
+
+    Open(Clip(40, 160));
+    ASSERT_NE(form->Proj(), nullptr);
+    EXPECT_EQ(Decoder()->BitmapBitsPixel(), 24);
+    EXPECT_EQ(StillIndex(), 0);
+    ExpectConsecutive(0);
+}
+
+TEST_F(MainFormPlayTest, PlayingToTheEndAndPlayingAgain)
+{
+    Open(Clip(40));
+    ASSERT_NE(form->Proj(), nullptr);
+    QTest::mouseClick(form->btnPlay, Qt::LeftButton);
+    EXPECT_FALSE(form->AtEnd());
+    ASSERT_TRUE(PumpUntil([&] { return form->AtEnd(); }, 20000));
+    EXPECT_FALSE(form->IsPlaying());
+    EXPECT_TRUE(form->pnlShot->isVisible());
+    EXPECT_TRUE(form->btnPlay->isVisible());
+    EXPECT_FALSE(form->btnPause->isVisible());
+    // The strip is refilled from the last frame shown: the last of the video.
+    EXPECT_EQ(StillIndex(), 39);
+    ASSERT_EQ(Photos(), 1);
+    EXPECT_EQ(PhotoIndex(0), 39);
+    const TVGFrames& frames = form->Proj()->Frames;
+    EXPECT_EQ(form->CurFrame(), frames.Items(frames.Count() - 1));
+
+    // Play again from the last frame decoded: from the start.
+    const int64_t last = form->CurPos();
+    QTest::mouseClick(form->btnPlay, Qt::LeftButton);
+    EXPECT_FALSE(form->AtEnd());
+    ASSERT_TRUE(PumpUntil([&] { return form->CurPos() != last; }, 10000));
+    EXPECT_LT(form->CurPos(), 200000) << "restarted from 0";
+    ASSERT_TRUE(PumpUntil([&] { return form->AtEnd(); }, 20000));
+
+    // After picking another frame, Play starts at that frame.
+    QTest::mouseClick(form->btnPriorMore, Qt::LeftButton);
+    ASSERT_GT(Photos(), 5);
+    ClickPhoto(2);
+    const int picked = StillIndex();
+    ASSERT_LT(picked, 39);
+    EXPECT_TRUE(form->AtEnd());
+    const int64_t from = form->CurFrame()->PTS;
+    const int64_t before = form->CurPos();
+    QTest::mouseClick(form->btnPlay, Qt::LeftButton);
+    ASSERT_TRUE(PumpUntil([&] { return form->CurPos() != before; }, 10000));
+    EXPECT_GE(form->CurPos(), from);
+    EXPECT_LT(form->CurPos(), from + 200000);
+}
+
+TEST_F(MainFormPlayTest, KeysPlayStepAndOpen)
+{
+    Open(Clip(100));
+    ASSERT_NE(form->Proj(), nullptr);
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->ShotView->setFocus();
+
+    // Right at the last thumbnail pages on, as the step button does.
+    ClickPhoto(29);
+    ASSERT_EQ(StillIndex(), 29);
+    QTest::keyClick(form->ShotView, Qt::Key_Right);
+    EXPECT_EQ(Photos(), 59);
+    EXPECT_EQ(StillIndex(), 30);
+    QTest::keyClick(form->ShotView, Qt::Key_Left);
+    EXPECT_EQ(StillIndex(), 29);
+    EXPECT_EQ(SelectedPhotos(), std::vector<int>{29});
+
+    // Space plays and pauses, with the strip or the window focused.
+    QTest::keyClick(form->ShotView, Qt::Key_Space);
+    EXPECT_TRUE(form->IsPlaying());
+    ASSERT_TRUE(PumpUntil([&] { return form->CurPos() >= Frame(29)->PTS + 80000; }, 10000));
+    form->setFocus();
+    QTest::keyClick(form.get(), Qt::Key_Space);
+    EXPECT_FALSE(form->IsPlaying());
+    EXPECT_TRUE(form->pnlShot->isVisible());
+    const int paused = StillIndex();
+    EXPECT_GT(paused, 29);
+    QTest::keyClick(form.get(), Qt::Key_Right);
+    EXPECT_EQ(StillIndex(), paused + 1);
+
+    // In an edit, the keys are the edit's.
+    form->edtStart->setFocus();
+    QTest::keyClick(form->edtStart, Qt::Key_Home);
+    QTest::keyClick(form->edtStart, Qt::Key_Right);
+    QTest::keyClick(form->edtStart, Qt::Key_Space);
+    EXPECT_FALSE(form->IsPlaying());
+    EXPECT_EQ(StillIndex(), paused + 1);
+
+    // Ctrl+O runs the open command.
+    form->ShotView->setFocus();
+    const QString other = Clip(40, 160);
+    dialogCalls = 0;
+    SetOpenDialogHandler([&](QWidget*, const QString&, const QString&, const QString&) {
+        ++dialogCalls;
+        return QStringList{other};
+    });
+    QTest::keyClick(form->ShotView, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(dialogCalls, 1);
+    ASSERT_NE(form->Proj(), nullptr);
+    EXPECT_EQ(form->Proj()->VideoFileName, other);
+    EXPECT_EQ(Photos(), 30);
+}
+
+TEST_F(MainFormPlayTest, DroppingAFileOpensIt)
+{
+    const QString clip = Clip(40);
+    auto drop = [&](const QString& file) {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(file)});
+        const QPoint at = form->pnlPlayer->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        EXPECT_TRUE(enter.isAccepted()) << "a file is welcome";
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &dropped);
+        PumpUntil([] { return false; }, 100);
+    };
+    drop(clip);
+    ASSERT_NE(form->Proj(), nullptr);
+    EXPECT_EQ(form->Proj()->VideoFileName, clip);
+    EXPECT_EQ(dialogCalls, 0) << "no dialog for a dropped file";
+    EXPECT_EQ(StillIndex(), 0);
+    EXPECT_EQ(Photos(), 30);
+
+    // Dropped while playing: the new video replaces the playing one.
+    QTest::mouseClick(form->btnPlay, Qt::LeftButton);
+    ASSERT_TRUE(form->IsPlaying());
+    const QString other = Clip(100);
+    drop(other);
+    EXPECT_FALSE(form->IsPlaying());
+    ASSERT_NE(form->Proj(), nullptr);
+    EXPECT_EQ(form->Proj()->VideoFileName, other);
+    EXPECT_EQ(StillIndex(), 0);
+
+    // A file that is no video: the message and the start screen.
+    const QString junk = MakeTempDir(QStringLiteral("dropjunk")) + QStringLiteral("junk.mp4");
+    WriteText(junk, "no video here");
+    drop(junk);
+    ASSERT_EQ(TestMsgBox::Seen().size(), 1);
+    EXPECT_EQ(TestMsgBox::Seen()[0].text, QStringLiteral("\"junk.mp4\" is not a valid video file."));
+    EXPECT_EQ(form->Proj(), nullptr);
+    EXPECT_EQ(Photos(), 0);
 }
 
 }  // namespace
