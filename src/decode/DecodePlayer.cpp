@@ -29,6 +29,7 @@ void TDecodePlayThread::SleepSliced(int64_t ms)
 void TDecodePlayThread::SafeExecute()
 {
     if (!Decoder) {
+        FAtEnd.store(true, std::memory_order_release);
         CheckPostMessage(NotifyWnd, EndMessage, 0, 0);
         return;
     }
@@ -50,6 +51,7 @@ void TDecodePlayThread::SafeExecute()
                 OnFrame(Decoder, Bitmap);
         });
         if (!Decoder->Decode(-1)) {
+            FAtEnd.store(true, std::memory_order_release);
             CheckPostMessage(NotifyWnd, EndMessage, 0, 0);
             break;
         }

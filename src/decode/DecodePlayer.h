@@ -38,6 +38,9 @@ public:
     TDecodeFrameEvent OnFrame;
     int EndMessage = WM_PLAYEND;
     QObject* NotifyWnd = nullptr;     // receiver of EndMessage; must outlive the thread
+    // Set before EndMessage is posted: a receiver tells this thread's end
+    // from that of a thread freed while its message was on the way.
+    bool AtEnd() const { return FAtEnd.load(std::memory_order_acquire); }
 
 protected:
     void SafeExecute() override;
@@ -45,6 +48,9 @@ protected:
     // Sleeps ms milliseconds in slices of at most 100 ms, so a terminated
     // thread stops within about that time.
     void SleepSliced(int64_t ms);
+
+private:
+    std::atomic<bool> FAtEnd{false};
 };
 
 // One seek request.

@@ -465,6 +465,7 @@ QString TVGProj::WriteFrameFile(TFFDecoder* decoder, int64_t* bytes)
     const int64_t pts = decoder->CurrentPTS();
     if (TempFolder.isEmpty()) {
         MsgOut(QStringLiteral("MakeFrame: the project has no temporary folder"));
+        FrameFileError = QStringLiteral("No folder for the frame pictures.");
         return {};
     }
     // Converted straight into the file's layout in a buffer kept from frame
@@ -483,6 +484,7 @@ QString TVGProj::WriteFrameFile(TFFDecoder* decoder, int64_t* bytes)
     QString error = QStringLiteral("no file name");
     if (file.isEmpty() || !WriteBitmapFile(*FFrameRows, file, &error)) {
         MsgOut(QStringLiteral("MakeFrame: cannot write the frame bitmap \"") + file + QStringLiteral("\": ") + error);
+        FrameFileError = QStringLiteral("Cannot write the frame picture \"%1\": %2").arg(QDir::toNativeSeparators(file), error);
         if (!file.isEmpty())
             QFile::remove(file);
         return {};

@@ -205,6 +205,9 @@ public:
     // The frame's bitmap file, decoded again at its exact time with the
     // decoder when the budget dropped it. False (logged) when it cannot be had.
     bool EnsureFrameFile(TVGFrame* frame, TFFDecoder* decoder);
+    // Why the last frame file could not be written (a full disk); the window
+    // clears it before a group and tells the user once after it.
+    QString FrameFileError;
 
     void LoadStreamInfo(TFFDecoder* decoder);
     bool HasVideo() const { return VideoWidth >= 1 && VideoHeight >= 1; }

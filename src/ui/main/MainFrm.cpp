@@ -19,14 +19,26 @@
 #include "ZelWindow.h"
 #include "Zelfunction.h"
 
+#include "VGFrames.h"
+#include "VGUIApp.h"
+#include "ZelPopupMenu.h"
+
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <QUrl>
 #include <cmath>
+#include <limits>
 
 void TMainPanel::paintEvent(QPaintEvent* e)
 {
@@ -35,6 +47,27 @@ void TMainPanel::paintEvent(QPaintEvent* e)
         QPainter p(this);
         OnPaint(p);
     }
+}
+
+void TMainPanel::mousePressEvent(QMouseEvent* e)
+{
+    if (OnMouseDown)
+        OnMouseDown(e);
+    TzelPanel::mousePressEvent(e);
+}
+
+void TMainPanel::mouseMoveEvent(QMouseEvent* e)
+{
+    if (OnMouseMove)
+        OnMouseMove(e);
+    TzelPanel::mouseMoveEvent(e);
+}
+
+void TMainPanel::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (OnMouseUp)
+        OnMouseUp(e);
+    TzelPanel::mouseReleaseEvent(e);
 }
 
 namespace {
@@ -144,6 +177,9 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
     pnlShot->SetColor(Qt::black);
     SetBounds(pnlShot, {10, 64, 798, 265}, akAll);
     pnlShot->OnPaint = [this](QPainter& p) { PaintStill(p); };
+    pnlShot->OnMouseDown = [this](QMouseEvent* e) { pnlShotMouseDown(e); };
+    pnlShot->OnMouseMove = [this](QMouseEvent* e) { pnlShotMouseMove(e); };
+    pnlShot->OnMouseUp = [this](QMouseEvent* e) { pnlShotMouseUp(e); };
     pnlShot->hide();
 
     // Timeline
@@ -152,7 +188,8 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
     TrackBar->setAccessibleName(QStringLiteral("Position"));
     TrackBar->SetMax(100);
     TrackBar->SetPosition(0);
-    TrackBar->setFocusPolicy(Qt::NoFocus);
+    // Arrow keys step it while it has the focus; it draws no focus frame.
+    TrackBar->setFocusPolicy(Qt::StrongFocus);
     SetBounds(TrackBar, {8, 336, 714, 16}, akLeftRightBottom);
     TrackBar->setEnabled(false);
     lblDuration = new QLabel(QStringLiteral("00:00:00.000"), this);
@@ -228,10 +265,39 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
     SetBounds(PaintBox1, {0, 74, 686, 3}, akTopLeft);
 
+    // Non-visual
+    auto timer = [this](const char* name, int interval) {
+        auto* t = new QTimer(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setInterval(interval);
+        return t;
+    };
+    tmTrackBar = timer("tmTrackBar", 500);
+    tmClip = timer("tmClip", 1000);
+    tmAutoNext = timer("tmAutoNext", 500);
+    pmToolbar = new TzelPopupMenu(this);
+    pmToolbar->setObjectName(QStringLiteral("pmToolbar"));
+    pmShotView = new TzelPopupMenu(this);
+    pmShotView->setObjectName(QStringLiteral("pmShotView"));
+    pmiPlaySelect = pmToolbar->AddItem(QStringLiteral("Play selection"), 3);
+    pmiLocateStart = pmToolbar->AddItem(QStringLiteral("Locate start time"), 1);
+    pmiLocateEnd = pmToolbar->AddItem(QStringLiteral("Locate end time"), 2);
+    pmiDelete = pmShotView->AddItem(QStringLiteral("Delete"), 4);
+    pmiRestore = pmShotView->AddItem(QStringLiteral("Restore"));
+    pmShotView->addSeparator();
+    pmiStartTime = pmShotView->AddItem(QStringLiteral("Set as start frame"), 1);
+    pmiEndTime = pmShotView->AddItem(QStringLiteral("Set as end frame"), 2);
+    for (TzelPopupMenu* m : {pmToolbar, pmShotView})
+        m->SetMenuColorBGR(16251129);
+    ShotView->SetPopupMenu(pmShotView);
+    setAcceptDrops(true);
+
     FEvents = new TPlayerEvents(this);
     connect(FEvents, &TPlayerEvents::PlayEnd, this, [this] { PlayEnd(); });
+    connect(FEvents, &TPlayerEvents::SelectionEnd, this, [this] { SelectionEnd(); });
     connect(FEvents, &TPlayerEvents::DecodeProgress, this, [this](int done, int asked) {
-        lblProgress->setText(done == 0 ? QStringLiteral("Decoding...") : QStringLiteral("%1 / %2").arg(done).arg(asked));
+        lblProgress->setText(done == 0 ? QStringLiteral("Decoding...")
+                                       : QStringLiteral("%1 / %2").arg(done).arg(std::max(asked, done)));
         lblProgress->show();
         lblProgress->repaint();
     });
@@ -241,6 +307,49 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
     connect(btnMax, &TzelButton::clicked, this, [this] { Maximize(); });
     connect(btnRestore, &TzelButton::clicked, this, [this] { Restore(); });
     connect(btnMin, &TzelButton::clicked, this, [this] { showMinimized(); });
+    // Timeline
+    connect(TrackBar, &TzelTrackBar::OnMouseDown, this, [this](Qt::MouseButton b, const QPoint&) { TrackBarMouseDown(b); });
+    connect(TrackBar, &TzelTrackBar::OnMouseUp, this, [this](Qt::MouseButton b, const QPoint&) { TrackBarMouseUp(b); });
+    connect(TrackBar, &QSlider::valueChanged, this, [this] { TrackBarChange(); });
+    connect(tmTrackBar, &QTimer::timeout, this, [this] { tmTrackBarTimer(); });
+    connect(edtStart, &QLineEdit::textChanged, this, [this] { edtStartChange(); });
+    connect(edtEnd, &QLineEdit::textChanged, this, [this] { edtStartChange(); });
+    connect(tmClip, &QTimer::timeout, this, [this] { tmClipTimer(); });
+    connect(btnStart, &TzelButton::clicked, this, [this] { acStartTimeExecute(btnStart); });
+    connect(btnEnd, &TzelButton::clicked, this, [this] { acEndTimeExecute(btnEnd); });
+    connect(btnMore, &TzelButton::clicked, this, [this] { btnMoreClick(); });
+    connect(pmToolbar, &QMenu::aboutToShow, this, [this] { pmToolbarPopup(); });
+    connect(pmiPlaySelect, &QAction::triggered, this, [this] { acPlaySelectExecute(); });
+    connect(pmiLocateStart, &QAction::triggered, this, [this] { acLocateStartExecute(pmiLocateStart); });
+    connect(pmiLocateEnd, &QAction::triggered, this, [this] { acLocateEndExecute(); });
+    // Strip and still view
+    connect(ShotView, &TzelGroupView::OnSelectedChange, this, [this] { ShotViewSelectedChange(); });
+    connect(ShotView, &TzelGroupView::OnDrawPhoto, this,
+            [this](TzelPhoto* photo, QPainter* p, const QRectF& text, const QRectF& image) {
+                ShotViewDrawPhoto(photo, p, text, image);
+            });
+    connect(ShotView, &TzelGroupView::OnKeyDown, this, [this](QKeyEvent* e) {
+        if (e->key() == Qt::Key_Delete) {
+            acDeleteExecute();
+            e->accept();
+        }
+    });
+    ShotView->SetThumbLoader([this](const QString& file, const QSize& box) { return LoadThumb(file, box); });
+    connect(pmShotView, &QMenu::aboutToShow, this, [this] { pmShotViewPopup(); });
+    connect(pmiDelete, &QAction::triggered, this, [this] { acDeleteExecute(); });
+    connect(pmiRestore, &QAction::triggered, this, [this] { acRestoreExecute(); });
+    connect(pmiStartTime, &QAction::triggered, this, [this] { acStartTimeExecute(pmiStartTime); });
+    connect(pmiEndTime, &QAction::triggered, this, [this] { acEndTimeExecute(pmiEndTime); });
+    connect(btnNextMore, &TzelButton::clicked, this, [this] { acNextMoreExecute(); });
+    connect(btnPriorMore, &TzelButton::clicked, this, [this] { acPriorMoreExecute(); });
+    connect(btnNextFrame, &TzelButton::clicked, this, [this] { acNextFrameExecute(); });
+    connect(btnPriorFrame, &TzelButton::clicked, this, [this] { acPriorFrameExecute(); });
+    connect(btnNextFrame, &TzelButton::OnMouseDown, this, [this] { StepButtonDown(0); });
+    connect(btnPriorFrame, &TzelButton::OnMouseDown, this, [this] { StepButtonDown(1); });
+    connect(btnNextFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
+    connect(btnPriorFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
+    connect(tmAutoNext, &QTimer::timeout, this, [this] { tmAutoNextTimer(); });
+    qApp->installEventFilter(this);
     connect(btnClose, &TzelButton::clicked, this, [this] { close(); });
     connect(this, &TBaseForm::MaximizedChanged, this, [this](bool maximized) {
         btnMax->setVisible(!maximized);
@@ -252,13 +361,12 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
 
 TMainForm::~TMainForm()
 {
+    qApp->removeEventFilter(this);
+    for (QTimer* t : {tmTrackBar, tmClip, tmAutoNext})
+        t->stop();
     // Threads draw for the project: they go first.
-    if (FPlayThread)
-        FPlayThread->Free();
-    if (FSeekThread)
-        FSeekThread->Free();
-    FPlayThread = nullptr;
-    FSeekThread = nullptr;
+    FreePlayThread();
+    FreeSeekThread();
     ShotView->Clear();
     FProj.reset();
     delete FHint;
@@ -311,6 +419,12 @@ void TMainForm::ApplySkin()
         ApplyButtonSkin(skin, b, QStringLiteral("ToolButton%1.png"));
         b->SetStretch(true);
     }
+    // The menus' image list; its first place is unused, as the menus count from 1.
+    QList<QPixmap> images{QPixmap()};
+    for (int i = 1; i <= 4; ++i)
+        images << LoadSkinPicture(skin + QStringLiteral("Menu%1.png").arg(i), dpr);
+    pmToolbar->SetImages(images);
+    pmShotView->SetImages(images);
 }
 
 bool TMainForm::GetResizeMargins(TResizeMargins& m)
@@ -397,6 +511,7 @@ void TMainForm::ResetView()
 {
     SetNoChange(edtStart, QString());
     SetNoChange(edtEnd, QString());
+    tmClip->stop();
     lblDuration->setText(QStringLiteral("00:00:00.000"));
     btnPlay->show();
     btnPause->hide();
@@ -416,8 +531,12 @@ void TMainForm::ResetView()
 void TMainForm::ClearStrip()
 {
     ShotView->Clear();
+    FGroupFirst = FGroupLast = 0;
     FCurFrame = nullptr;
+    FDragElement = nullptr;
+    FDragMoved = false;
     FFrameBmp = QImage();
+    FShotImage = QImage();
 }
 
 void TMainForm::PaintStartScreen(QPainter& p)
@@ -436,14 +555,55 @@ void TMainForm::PaintPlayer(QPainter& p)
         p.drawImage(0, 0, FBackBuffer);
 }
 
+QRect TMainForm::StillRect() const
+{
+    if (!FProj || FProj->VideoWidth < 1 || FProj->VideoHeight < 1)
+        return {};
+    const int pw = pnlShot->width(), ph = pnlShot->height();
+    const QSize fit = GetFillSize(pw, ph, FProj->VideoWidth, FProj->VideoHeight, false);
+    return {(pw - fit.width()) / 2, (ph - fit.height()) / 2, fit.width(), fit.height()};
+}
+
 void TMainForm::PaintStill(QPainter& p)
 {
-    if (FFrameBmp.isNull())
+    if (!FCurFrame || !FProj)
         return;
-    const QSize fit = GetFillSize(pnlShot->width(), pnlShot->height(), FFrameBmp.width(), FFrameBmp.height(), false);
-    const QRect r((pnlShot->width() - fit.width()) / 2, (pnlShot->height() - fit.height()) / 2, fit.width(), fit.height());
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(r, FFrameBmp);
+    const QRect r = StillRect();
+    if (!FShotImage.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(r, FShotImage);
+    }
+    if (FProj->UseCrop && VGConfig && VGConfig->ShowCropRc)
+        DrawCropArea(p, r);
+    DrawFrameTime(p, FCurFrame->PTS);
+}
+
+void TMainForm::DrawCropArea(QPainter& p, const QRect& rect)
+{
+    if (!FProj || FProj->VideoWidth < 1)
+        return;
+    const QRect crop = ScaleRect(FProj->CropRect.ToQRect(), double(rect.width()) / FProj->VideoWidth)
+                           .translated(rect.topLeft())
+                           .intersected(rect);
+    if (crop.isEmpty())
+        return;
+    const QColor color = ColorFromBGR(VGConfig ? VGConfig->CropRcColor : 255);
+    p.save();
+    p.setBrush(Qt::NoBrush);
+    p.setPen(color);
+    p.drawRect(crop.adjusted(0, 0, -1, -1));
+    p.drawText(QPoint(crop.left() + 1, crop.top() + 1 + p.fontMetrics().ascent()), QStringLiteral("Crop Area"));
+    p.restore();
+}
+
+void TMainForm::DrawFrameTime(QPainter& p, int64_t time)
+{
+    const QString t = FormatPTS(time, 3);
+    p.save();
+    p.fillRect(QRect(QPoint(0, 0), p.fontMetrics().size(0, t)), Qt::white);
+    p.setPen(Qt::black);
+    p.drawText(QPoint(0, p.fontMetrics().ascent()), t);
+    p.restore();
 }
 
 void TMainForm::PaintBox1Paint(QPainter& p)
@@ -455,6 +615,40 @@ void TMainForm::PaintBox1Paint(QPainter& p)
     p.fillRect(w - 1, 0, 1, 2, mark);
 }
 
+void TMainForm::AdjustForDpi()
+{
+    // A fixed layout that does not depend on how the form was scaled.
+    imgIco->move(10, 7);
+    lblCaption->move(lblCaption->x(), 7);
+    for (QWidget* b : std::initializer_list<QWidget*>{btnMin, btnMax, btnRestore, btnClose})
+        b->move(b->x(), 8);
+    Image1->setGeometry(Image1->x(), 31, Image1->width(), 27);
+    for (QWidget* b : std::initializer_list<QWidget*>{btnOptions, btnHelp})
+        b->setGeometry(b->x(), 31, b->width(), 26);
+    Image2->move(Image2->x(), 31);
+    const int ch = height();
+    pnlView->setGeometry(pnlView->x(), ch - 123 - 90, pnlView->width(), 123);
+    btnPriorMore->move(btnPriorMore->x(), 0);
+    btnNextMore->move(pnlView->width() - btnNextMore->width(), 0);
+    ShotView->setGeometry(btnPriorMore->width() + 4, 1, pnlView->width() - 56, 121);
+    pnlPlayer->setGeometry(pnlPlayer->x(), 64, pnlPlayer->width(), ch - 305);
+    TrackBar->setGeometry(TrackBar->x(), pnlPlayer->geometry().bottom() + 1 + 7, TrackBar->width(), 16);
+    lblDuration->move(lblDuration->x(), TrackBar->y() - 1);
+    btnInfo->move(btnInfo->x(), TrackBar->y() - 1);
+    gbTool->setGeometry(gbTool->x(), ch - 76 - imgBottom->height(), gbTool->width(), 76);
+    for (QWidget* b : std::initializer_list<QWidget*>{Button1, btnPlay, btnPause, btnCrop, btnSetting, btnConvert})
+        b->setGeometry(b->x(), 17, b->width(), 50);
+    for (QWidget* b : std::initializer_list<QWidget*>{btnMore, btnPriorFrame, btnNextFrame})
+        b->move(b->x(), 17);
+    spToolbar->setGeometry(spToolbar->x(), 26, spToolbar->width(), 32);
+    btnStart->setGeometry(btnStart->x() - 5, 17, btnStart->width(), 22);
+    btnEnd->setGeometry(btnEnd->x() - 5, 45, btnEnd->width(), 22);
+    edtStart->setGeometry(edtStart->x() - 8, 16, edtStart->width() + 10, edtStart->height());
+    edtEnd->setGeometry(edtEnd->x() - 8, 44, edtEnd->width() + 10, edtEnd->height());
+}
+
+// ---- opening and playback ------------------------------------------------------
+
 void TMainForm::LoadDecoder()
 {
     if (FDecoder)
@@ -463,24 +657,48 @@ void TMainForm::LoadDecoder()
     FDecoder->LoadAVLib(ExeFolder() + QStringLiteral("resource/FFDLL/"));
 }
 
+void TMainForm::FreePlayThread()
+{
+    if (FPlayThread)
+        FPlayThread->Free();
+    FPlayThread = nullptr;
+}
+
+void TMainForm::FreeSeekThread()
+{
+    if (FSeekThread)
+        FSeekThread->Free();
+    FSeekThread = nullptr;
+}
+
 void TMainForm::acOpenExecute()
 {
     const QStringList files = ExecOpenDialog(this, OpenFilter(), FOpenFolder, FOpenFileName);
     if (files.isEmpty())
         return;
     QApplication::processEvents();
-    if (FPlayThread)
-        FPlayThread->Free();
-    FPlayThread = nullptr;
-    if (FSeekThread)
-        FSeekThread->Free();
-    FSeekThread = nullptr;
+    OpenVideo(files.first());
+}
+
+void TMainForm::OpenVideo(const QString& file)
+{
+    if (file.isEmpty())
+        return;
+    FOpenFolder = IncludeTrailingSlash(QFileInfo(file).absolutePath());
+    FOpenFileName = file;
+    FreePlayThread();
+    FreeSeekThread();
+    for (QTimer* t : {tmTrackBar, tmClip, tmAutoNext})
+        t->stop();
+    FHint->HideHint();
+    FTrackDragging = false;
+    FPlaySelection = false;
     // The strip's photos refer to the old project's frames.
     ClearStrip();
     FProj.reset();
 
     FProj = std::make_unique<TVGProj>();
-    FProj->VideoFileName = files.first();
+    FProj->VideoFileName = file;
     FProj->TempFolder = TempFolder();
     QDir().mkpath(FProj->TempFolder);
     FProj->GifFileName = FProj->TempFolder + QStringLiteral("preview.gif");
@@ -490,7 +708,7 @@ void TMainForm::acOpenExecute()
     FProj->LoadStreamInfo(FDecoder);
     if (!FProj->HasVideo()) {
         FProj.reset();
-        MsgBox(QStringLiteral("\"%1\" is not a valid video file.").arg(QFileInfo(files.first()).fileName()), 1, 4);
+        MsgBox(QStringLiteral("\"%1\" is not a valid video file.").arg(QFileInfo(file).fileName()), 1, 4);
         ResetView();
         return;
     }
@@ -508,7 +726,8 @@ void TMainForm::acOpenExecute()
     FAtEnd = false;
     btnPlay->show();
     btnPause->hide();
-    DecodeGroupAt(Button1);
+    // The still view replaces the start screen before the group decodes, so
+    // the progress shows over the right picture.
     FStartScreen = false;
     pnlPlayer->hide();
     pnlPlayer->OnPaint = [this](QPainter& p) { PaintPlayer(p); };
@@ -516,41 +735,14 @@ void TMainForm::acOpenExecute()
     pnlShot->show();
     TrackBar->setEnabled(false);
     UpdateControls();
-}
-
-void TMainForm::DecodeGroupAt(QObject* sender)
-{
-    if (!FProj || !FDecoder)
-        return;
-    ClearStrip();
-    const int count = VGConfig ? std::max(1, VGConfig->DecodeNum) : 30;
-    QList<TVGFrame*> list;
-    FProj->DecodeForward(FDecoder, count, FEvents, list, FCurPos);
-    lblProgress->hide();
-    (void)sender;
-    for (TVGFrame* frame : list) {
-        TzelPhoto* photo = ShotView->AddPhoto(frame->BitmapFile);
-        photo->Data = frame;
-    }
-    if (!list.isEmpty()) {
-        FGroupFirst = list.first()->PTS;
-        FGroupLast = list.last()->PTS;
-        ShotView->Photo(0)->SetSelected(true);
-        ShowStill(list.first());
-    }
-}
-
-void TMainForm::ShowStill(TVGFrame* frame)
-{
-    FCurFrame = frame;
-    FFrameBmp = frame ? QImage(frame->BitmapFile) : QImage();
-    pnlShot->update();
+    DecodeGroupAt(Button1);
 }
 
 void TMainForm::PlayFrom(int64_t time)
 {
-    if (FPlayThread)
-        FPlayThread->Free();
+    FreePlayThread();
+    if (!FDecoder || !FProj)
+        return;
     FPlayThread = new TDecodePlayThread();
     FPlayThread->Decoder = FDecoder;
     FPlayThread->OnFrame = [this](TFFDecoder* d, QImage& b) { ShowVideoFrame(d, b); };
@@ -566,9 +758,8 @@ void TMainForm::acPlayExecute()
 {
     if (!FProj)
         return;
-    if (FSeekThread)
-        FSeekThread->Free();
-    FSeekThread = nullptr;
+    FreeSeekThread();
+    tmTrackBar->stop();
     const int n = FProj->Frames.Count();
     const bool restart = !FCurFrame || (FAtEnd && n > 0 && FProj->Frames.Items(n - 1) == FCurFrame);
     PlayFrom(restart ? 0 : FCurFrame->PTS);
@@ -584,10 +775,17 @@ void TMainForm::StopPlay()
 {
     if (FPlayThread) {
         FPlayThread->Terminate();
-        FCurPos = FPlayThread->LastPTS;
-        FPlayThread->Free();
-        FPlayThread = nullptr;
+        if (FPlayThread->LastPTS != AV_NOPTS_VALUE)
+            FCurPos = FPlayThread->LastPTS;
+        FreePlayThread();
     }
+    // A seek still pending from a key step on the track bar ends here: the
+    // decoder is the main thread's again and no timer resumes playback
+    // behind the still view.
+    FreeSeekThread();
+    tmTrackBar->stop();
+    FHint->HideHint();
+    FTrackDragging = false;
     btnPlay->show();
     btnPause->hide();
     TrackBar->setEnabled(false);
@@ -600,12 +798,17 @@ void TMainForm::StopPlay()
 
 void TMainForm::acPauseExecute(QObject* sender)
 {
+    if (!FProj)
+        return;
     StopPlay();
     DecodeGroupAt(sender);
 }
 
 void TMainForm::PlayEnd()
 {
+    // Only the running thread's end counts, not one freed before its message came.
+    if (!FPlayThread || !FPlayThread->AtEnd())
+        return;
     if (btnPause->isVisible())
         acPauseExecute(FPlayThread);
     FAtEnd = true;
@@ -619,18 +822,17 @@ void TMainForm::ShowVideoFrame(TFFDecoder* decoder, QImage& bitmap)
     const int pw = pnlPlayer->width(), ph = pnlPlayer->height();
     const QSize fit = GetFillSize(pw, ph, bitmap.width(), bitmap.height(), false);
     const QRect r((pw - fit.width()) / 2, (ph - fit.height()) / 2, fit.width(), fit.height());
+    // Kept from frame to frame in the format the raster engine draws fastest.
     if (FBackBuffer.size() != QSize(pw, ph))
-        FBackBuffer = QImage(pw, ph, QImage::Format_RGB888);
+        FBackBuffer = QImage(pw, ph, QImage::Format_RGB32);
     FBackBuffer.fill(Qt::black);
     {
         QPainter p(&FBackBuffer);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(r, bitmap);
-        p.setBackgroundMode(Qt::OpaqueMode);
-        p.setBackground(Qt::white);
-        p.setPen(Qt::black);
-        const QString t = FormatPTS(decoder->CurrentPTS(), 3);
-        p.fillRect(QRect(QPoint(0, 0), p.fontMetrics().size(0, t)), Qt::white);
-        p.drawText(QPoint(0, p.fontMetrics().ascent()), t);
+        if (FProj->UseCrop && VGConfig && VGConfig->ShowCropRc)
+            DrawCropArea(p, r);
+        DrawFrameTime(p, decoder->CurrentPTS());
     }
     pnlPlayer->repaint();
     FCurPos = decoder->CurrentPTS();
@@ -638,4 +840,658 @@ void TMainForm::ShowVideoFrame(TFFDecoder* decoder, QImage& bitmap)
         SetTrackBarQuietly(-1, double(FCurPos) / double(FProj->Duration));
     if (FPlaySelection && FCurPos >= FProj->EndPTS)
         CheckPostMessage(FEvents, WM_SELECTIONEND, 0, 0);
+}
+
+// ---- timeline --------------------------------------------------------------------
+
+int64_t TMainForm::TrackBarTime() const
+{
+    if (!FProj || TrackBar->maximum() <= 0)
+        return 0;
+    return std::llround(double(TrackBar->Position()) / double(TrackBar->maximum()) * double(FProj->Duration));
+}
+
+void TMainForm::TrackBarMouseDown(Qt::MouseButton button)
+{
+    if (button != Qt::LeftButton || !FProj)
+        return;
+    FTrackDragging = true;
+    FreePlayThread();
+}
+
+void TMainForm::TrackBarChange()
+{
+    if (!FProj || !FDecoder)
+        return;
+    FreePlayThread();
+    if (!FSeekThread) {
+        FSeekThread = new TDecoderSeek();
+        FSeekThread->Decoder = FDecoder;
+        FSeekThread->OnFrame = [this](TFFDecoder* d, QImage& b) { ShowVideoFrame(d, b); };
+        FSeekThread->Resume();
+    }
+    const int64_t t = TrackBarTime();
+    FSeekThread->PostSeek(t);
+    if (!FTrackDragging) {
+        tmTrackBar->stop();
+        tmTrackBar->start();
+    }
+    const QString text = FormatPTS(t, 3);
+    const QSize size = FHint->GetHintSize(text);
+    QPoint at = TrackBar->mapToGlobal(QPoint(0, -2));
+    at.rx() += TrackBar->Position() - size.width();
+    FHint->ShowHintAt(at, text);
+}
+
+void TMainForm::TrackBarMouseUp(Qt::MouseButton button)
+{
+    if (button != Qt::LeftButton || !FTrackDragging)
+        return;
+    FHint->HideHint();
+    FreeSeekThread();
+    PlayFrom(TrackBarTime());
+    FTrackDragging = false;
+}
+
+void TMainForm::tmTrackBarTimer()
+{
+    tmTrackBar->stop();
+    FreeSeekThread();
+    // Only while the window still plays: a stop in between ended the seek.
+    if (FProj && pnlPlayer->isVisible() && !FStartScreen)
+        PlayFrom(TrackBarTime());
+}
+
+int64_t TMainForm::ParseTimeEdit(const QString& text)
+{
+    if (text == QStringLiteral("  :  :  .   ") || text.trimmed().isEmpty())
+        return AV_NOPTS_VALUE;
+    return StrToPTS(text, 3);
+}
+
+void TMainForm::edtStartChange()
+{
+    tmClip->stop();
+    tmClip->start();
+}
+
+void TMainForm::tmClipTimer()
+{
+    tmClip->stop();
+    if (!FProj)
+        return;
+    if (ApplyTimeEdits())
+        ShotView->viewport()->update();
+}
+
+bool TMainForm::ApplyTimeEdits()
+{
+    if (!FProj)
+        return false;
+    const int64_t oldStart = FProj->StartPTS, oldEnd = FProj->EndPTS;
+    auto apply = [this](const QString& text, int64_t& bound) {
+        const int64_t t = ParseTimeEdit(text);
+        if (t == bound)
+            return;
+        if (t == AV_NOPTS_VALUE)
+            bound = AV_NOPTS_VALUE;
+        else if (!SamePTS(t, bound))
+            bound = std::min(t, FProj->Duration);
+    };
+    apply(edtStart->Text(), FProj->StartPTS);
+    apply(edtEnd->Text(), FProj->EndPTS);
+    const bool changed = FProj->StartPTS != oldStart || FProj->EndPTS != oldEnd;
+    if (changed)
+        FProj->SnapRange();
+    // A time past the end was stored as the duration: the edit says so.
+    for (auto [edit, bound] : {std::pair{edtStart, FProj->StartPTS}, std::pair{edtEnd, FProj->EndPTS}}) {
+        if (bound != AV_NOPTS_VALUE && ParseTimeEdit(edit->Text()) > FProj->Duration)
+            SetNoChange(edit, FormatPTS(bound, 3));
+    }
+    return changed;
+}
+
+void TMainForm::acStartTimeExecute(QObject* sender)
+{
+    if (!FProj)
+        return;
+    if (sender != pmiStartTime) {
+        if (FPlayThread && FPlayThread->LastPTS != AV_NOPTS_VALUE)
+            FProj->StartPTS = FPlayThread->LastPTS;
+        else if (FSeekThread || (FPlayThread && FCurFrame == nullptr))
+            FProj->StartPTS = FCurPos;   // the frame the player shows
+        else
+            FProj->StartPTS = FCurFrame ? FCurFrame->PTS : 0;
+    } else if (ShotView->GetSelCount() == 1) {
+        FProj->StartPTS = static_cast<TVGFrame*>(ShotView->GetSelPhoto(0)->Data)->PTS;
+    }
+    SetNoChange(edtStart, FormatPTS(FProj->StartPTS, 3));
+    ShotView->viewport()->update();
+}
+
+void TMainForm::acEndTimeExecute(QObject* sender)
+{
+    if (!FProj)
+        return;
+    if (sender != pmiEndTime) {
+        if (FPlayThread && FPlayThread->LastPTS != AV_NOPTS_VALUE)
+            FProj->EndPTS = FPlayThread->LastPTS;
+        else if (FSeekThread || (FPlayThread && FCurFrame == nullptr))
+            FProj->EndPTS = FCurPos;
+        else
+            FProj->EndPTS = FCurFrame ? FCurFrame->PTS : 0;
+    } else if (ShotView->GetSelCount() == 1) {
+        FProj->EndPTS = static_cast<TVGFrame*>(ShotView->GetSelPhoto(0)->Data)->PTS;
+    }
+    SetNoChange(edtEnd, FormatPTS(FProj->EndPTS, 3));
+    ShotView->viewport()->update();
+}
+
+void TMainForm::btnMoreClick()
+{
+    QPoint at = btnPlay->mapToGlobal(QPoint(0, btnPlay->height()));
+    QScreen* scr = screen();
+    if (scr && scr->geometry().bottom() + 1 < at.y() + 72)
+        at = btnMore->mapToGlobal(QPoint(btnMore->width(), btnMore->height()));
+    pmToolbar->popup(at);
+}
+
+void TMainForm::pmToolbarPopup()
+{
+    tmClipTimer();
+    pmiPlaySelect->setEnabled(FProj && FProj->HasValidRange());
+    pmiLocateStart->setEnabled(FProj && FProj->StartPTS != AV_NOPTS_VALUE);
+    pmiLocateEnd->setEnabled(FProj && FProj->EndPTS != AV_NOPTS_VALUE);
+}
+
+void TMainForm::acPlaySelectExecute()
+{
+    if (!FProj || !FProj->HasValidRange())
+        return;
+    if (pnlPlayer->isVisible())
+        StopPlay();
+    FreeSeekThread();
+    PlayFrom(FProj->StartPTS);
+    pnlPlayer->show();
+    pnlShot->hide();
+    TrackBar->setEnabled(true);
+    btnPlay->hide();
+    btnPause->show();
+    FAtEnd = false;
+    FPlaySelection = true;
+    UpdateControls();
+}
+
+void TMainForm::acLocateStartExecute(QObject* sender)
+{
+    if (!FProj || FProj->StartPTS == AV_NOPTS_VALUE)
+        return;
+    if (pnlPlayer->isVisible())
+        StopPlay();
+    FCurPos = FProj->StartPTS;
+    DecodeGroupAt(sender);
+}
+
+void TMainForm::acLocateEndExecute()
+{
+    if (!FProj || FProj->EndPTS == AV_NOPTS_VALUE)
+        return;
+    if (pnlPlayer->isVisible())
+        StopPlay();
+    DecodeGroupEndingAt();
+}
+
+void TMainForm::SelectionEnd()
+{
+    // Frames shown before the first message was handled post more of them.
+    if (FPlaySelection)
+        acLocateEndExecute();
+}
+
+// ---- strip -----------------------------------------------------------------------
+
+int TMainForm::GroupCount() const { return VGConfig ? std::max(1, VGConfig->DecodeNum) : 30; }
+
+TzelPhoto* TMainForm::AddFramePhoto(TVGFrame* frame, int index)
+{
+    TzelPhoto* photo = index < 0 ? ShotView->AddPhoto(frame->BitmapFile) : ShotView->InsertPhoto(frame->BitmapFile, index);
+    photo->Data = frame;
+    return photo;
+}
+
+// The thumbnails of new photos are read while their files are surely there:
+// the disk budget may drop the files of frames paged past later.
+void TMainForm::LoadThumbnails(int from, int to)
+{
+    for (int i = std::max(0, from); i < std::min(to, ShotView->PhotoCount()); ++i)
+        ShotView->Photo(i)->Thumbnail();
+}
+
+QImage TMainForm::LoadThumb(const QString& file, const QSize& box)
+{
+    QImage img = TzelGroupView::LoadThumbnail(file, box);
+    if (!img.isNull() || !FProj || !FDecoder || FPlayThread || FSeekThread)
+        return img;
+    // The file was dropped: made again from the video while the decoder is free.
+    for (int i = 0; i < FProj->Frames.Count(); ++i) {
+        TVGFrame* f = FProj->Frames[i];
+        if (f->BitmapFile == file) {
+            if (FProj->EnsureFrameFile(f, FDecoder))
+                img = TzelGroupView::LoadThumbnail(f->BitmapFile, box);
+            break;
+        }
+    }
+    return img;
+}
+
+// A group decode that came back short because frame files could not be
+// written says so once; the strip keeps what it had.
+static bool ReportFrameFileError(TVGProj* proj)
+{
+    if (proj->FrameFileError.isEmpty())
+        return false;
+    MsgBox(proj->FrameFileError, 1, 4);
+    proj->FrameFileError.clear();
+    return true;
+}
+
+void TMainForm::UpdateGroupRange()
+{
+    const int n = ShotView->PhotoCount();
+    FGroupFirst = n ? static_cast<TVGFrame*>(ShotView->Photo(0)->Data)->PTS : 0;
+    FGroupLast = n ? static_cast<TVGFrame*>(ShotView->Photo(n - 1)->Data)->PTS : 0;
+}
+
+void TMainForm::FocusPhoto(TzelPhoto* photo, bool scrollToEnd, bool scrollToStart)
+{
+    if (photo) {
+        ShotView->ClearSelected();
+        ShotView->SetFocusedPhoto(photo);
+        photo->SetSelected(true);
+    }
+    ShotView->UpdatePhotos();
+    if (scrollToEnd)
+        ShotView->SetScrollPos(std::numeric_limits<int>::max());
+    if (scrollToStart)
+        ShotView->SetScrollPos(0);
+    ShotViewSelectedChange();
+}
+
+void TMainForm::DecodeGroupAt(QObject* sender)
+{
+    if (!FProj || !FDecoder)
+        return;
+    const int count = (sender == btnCrop || sender == btnConvert) ? 1 : GroupCount();
+    QList<TVGFrame*> list;
+    FProj->FrameFileError.clear();
+    FProj->DecodeForward(FDecoder, count, FEvents, list, FCurPos);
+    lblProgress->hide();
+    if (list.isEmpty() && ReportFrameFileError(FProj.get()))
+        return;
+    ShotView->Clear();
+    for (TVGFrame* frame : list)
+        AddFramePhoto(frame, -1);
+    UpdateGroupRange();
+    LoadThumbnails(0, ShotView->PhotoCount());
+    FocusPhoto(ShotView->PhotoCount() ? ShotView->Photo(0) : nullptr, false, true);
+    ReportFrameFileError(FProj.get());
+}
+
+void TMainForm::AppendNextGroup(bool selectLast)
+{
+    if (!FProj || !FDecoder || ShotView->PhotoCount() == 0)
+        return;
+    QList<TVGFrame*> list;
+    FProj->FrameFileError.clear();
+    FProj->DecodeForward(FDecoder, GroupCount(), FEvents, list, FGroupLast);
+    const int before = ShotView->PhotoCount();
+    for (TVGFrame* frame : list)
+        if (frame->PTS > FGroupLast)
+            AddFramePhoto(frame, -1);
+    if (!list.isEmpty())
+        UpdateGroupRange();
+    LoadThumbnails(before, ShotView->PhotoCount());
+    if (selectLast && ShotView->PhotoCount() > 0)
+        FocusPhoto(ShotView->Photo(ShotView->PhotoCount() - 1), true, false);
+    else
+        ShotView->UpdatePhotos();
+    lblProgress->hide();
+    ReportFrameFileError(FProj.get());
+}
+
+void TMainForm::PrependPriorGroup(bool selectFirst)
+{
+    if (!FProj || !FDecoder || ShotView->PhotoCount() == 0)
+        return;
+    QList<TVGFrame*> list;
+    FProj->FrameFileError.clear();
+    FProj->DecodeBackward(FDecoder, GroupCount(), FEvents, list, FGroupFirst);
+    int added = 0;
+    for (int i = int(list.size()) - 1; i >= 0; --i)
+        if (list[i]->PTS < FGroupFirst) {
+            AddFramePhoto(list[i], 0);
+            ++added;
+        }
+    if (!list.isEmpty())
+        UpdateGroupRange();
+    LoadThumbnails(0, added);
+    if (selectFirst && ShotView->PhotoCount() > 0) {
+        FocusPhoto(ShotView->Photo(0), false, true);
+    } else {
+        // The photos in view stay in view although new ones came before them.
+        ShotView->UpdatePhotos();
+        ShotView->SetScrollPos(ShotView->ScrollPos() + added * ShotView->CellSize().width());
+    }
+    lblProgress->hide();
+    ReportFrameFileError(FProj.get());
+}
+
+void TMainForm::DecodeGroupEndingAt()
+{
+    if (!FProj || !FDecoder || FProj->EndPTS == AV_NOPTS_VALUE)
+        return;
+    QList<TVGFrame*> list;
+    FProj->FrameFileError.clear();
+    FProj->DecodeBackward(FDecoder, GroupCount(), FEvents, list, FProj->EndPTS + 1);
+    lblProgress->hide();
+    if (list.isEmpty() && ReportFrameFileError(FProj.get()))
+        return;
+    ShotView->Clear();
+    for (TVGFrame* frame : list)
+        if (frame->PTS <= FProj->EndPTS)
+            AddFramePhoto(frame, -1);
+    UpdateGroupRange();
+    LoadThumbnails(0, ShotView->PhotoCount());
+    const int n = ShotView->PhotoCount();
+    FocusPhoto(n ? ShotView->Photo(n - 1) : nullptr, true, false);
+    ReportFrameFileError(FProj.get());
+}
+
+void TMainForm::RefreshShotImage(bool overlaysOnly)
+{
+    if (!FProj || !FCurFrame) {
+        FFrameBmp = FShotImage = QImage();
+        pnlShot->update();
+        return;
+    }
+    if (!overlaysOnly || FFrameBmp.isNull()) {
+        FProj->UseFrame(FCurFrame);
+        // The decoder is the main thread's here: no thread plays or seeks.
+        if (!FPlayThread && !FSeekThread)
+            FProj->EnsureFrameFile(FCurFrame, FDecoder);
+        FFrameBmp = QImage(FCurFrame->BitmapFile);
+        if (FFrameBmp.isNull())
+            MsgOut(QStringLiteral("The frame at ") + FormatPTS(FCurFrame->PTS, 3) + QStringLiteral(" cannot be read from \"")
+                   + FCurFrame->BitmapFile + QStringLiteral("\""));
+    }
+    FShotImage = FFrameBmp.isNull() ? QImage() : FFrameBmp.convertToFormat(QImage::Format_RGB32);
+    if (!FShotImage.isNull())
+        FProj->DrawPreviewOverlays(FShotImage);
+    pnlShot->repaint();
+}
+
+void TMainForm::ShotViewSelectedChange()
+{
+    TzelPhoto* photo = ShotView->FocusedPhoto();
+    if (!photo || !FProj)
+        return;
+    auto* frame = static_cast<TVGFrame*>(photo->Data);
+    // While the player runs (or a key step's seek waits) picking a frame moves playback there.
+    if (FPlayThread || (FSeekThread && pnlPlayer->isVisible())) {
+        FreeSeekThread();
+        tmTrackBar->stop();
+        PlayFrom(frame->PTS);
+        return;
+    }
+    if (frame != FCurFrame) {
+        FCurFrame = frame;
+        RefreshShotImage(false);
+    }
+    if (FCurFrame && FProj->Duration > 0)
+        SetTrackBarQuietly(-1, double(FCurFrame->PTS) / double(FProj->Duration));
+}
+
+void TMainForm::ShotViewDrawPhoto(TzelPhoto* photo, QPainter* p, const QRectF& textRect, const QRectF& imageRect)
+{
+    auto* frame = photo ? static_cast<TVGFrame*>(photo->Data) : nullptr;
+    if (!frame || !FProj)
+        return;
+    p->save();
+    p->setPen(palette().color(QPalette::WindowText));
+    p->setFont(ShotView->font());
+    p->drawText(textRect, Qt::AlignLeft | Qt::AlignTop, FormatPTS(frame->PTS, 3));
+    if (UIApp) {
+        if (frame->Deleted) {
+            const QImage& mark = UIApp->DeleteFlagImage();
+            const QSizeF s = mark.deviceIndependentSize();
+            p->drawImage(QPointF(imageRect.right() - s.width(), imageRect.bottom() - s.height()), mark);
+        }
+        if (FProj->InRange(frame->PTS)) {
+            const QImage& mark = UIApp->SelectFlagImage();
+            p->drawImage(QPointF(imageRect.left(), imageRect.bottom() - mark.deviceIndependentSize().height()), mark);
+        }
+    }
+    p->restore();
+}
+
+void TMainForm::acNextMoreExecute()
+{
+    if (!FProj)
+        return;
+    if (pnlPlayer->isVisible())
+        StopPlay();
+    AppendNextGroup(true);
+}
+
+void TMainForm::acPriorMoreExecute()
+{
+    if (!FProj)
+        return;
+    if (pnlPlayer->isVisible())
+        StopPlay();
+    PrependPriorGroup(true);
+}
+
+void TMainForm::StepFrame(bool forward)
+{
+    if (!FProj)
+        return;
+    if (pnlPlayer->isVisible())
+        StopPlay();
+    TzelPhoto* photo = ShotView->FocusedPhoto();
+    if (!photo)
+        return;
+    TzelPhoto* next = forward ? photo->NextPhoto() : photo->PrevPhoto();
+    if (!next) {
+        if (forward)
+            AppendNextGroup(false);
+        else
+            PrependPriorGroup(false);
+        next = forward ? photo->NextPhoto() : photo->PrevPhoto();
+    }
+    if (!next)
+        return;
+    ShotView->ClearSelected();
+    ShotView->SetFocusedPhoto(next);
+    next->SetSelected(true);
+    next->MakeVisible();
+    ShotViewSelectedChange();
+}
+
+void TMainForm::acNextFrameExecute() { StepFrame(true); }
+
+void TMainForm::acPriorFrameExecute() { StepFrame(false); }
+
+void TMainForm::StepButtonDown(int direction)
+{
+    tmAutoNext->stop();
+    tmAutoNext->setProperty("Tag", direction);
+    tmAutoNext->setInterval(500);
+    tmAutoNext->start();
+}
+
+void TMainForm::tmAutoNextTimer()
+{
+    tmAutoNext->setInterval(50);
+    if (tmAutoNext->property("Tag").toInt() == 1)
+        acPriorFrameExecute();
+    else
+        acNextFrameExecute();
+}
+
+void TMainForm::SetDeleted(bool deleted)
+{
+    bool changed = false;
+    for (int i = 0; i < ShotView->GetSelCount(); ++i) {
+        auto* frame = static_cast<TVGFrame*>(ShotView->GetSelPhoto(i)->Data);
+        if (frame && frame->Deleted != deleted) {
+            frame->Deleted = deleted;
+            changed = true;
+        }
+    }
+    if (changed)
+        ShotView->viewport()->update();
+}
+
+void TMainForm::acDeleteExecute() { SetDeleted(true); }
+
+void TMainForm::acRestoreExecute() { SetDeleted(false); }
+
+void TMainForm::pmShotViewPopup()
+{
+    bool anyKept = false, anyDeleted = false;
+    const int n = ShotView->GetSelCount();
+    for (int i = 0; i < n; ++i) {
+        auto* frame = static_cast<TVGFrame*>(ShotView->GetSelPhoto(i)->Data);
+        (frame && frame->Deleted ? anyDeleted : anyKept) = true;
+    }
+    pmiDelete->setEnabled(anyKept);
+    pmiRestore->setEnabled(anyDeleted);
+    pmiStartTime->setEnabled(n == 1);
+    pmiEndTime->setEnabled(n == 1);
+}
+
+// ---- dragging overlays in the still view ---------------------------------------------
+
+void TMainForm::pnlShotMouseDown(QMouseEvent* e)
+{
+    if (!FCurFrame || !FProj || e->button() != Qt::LeftButton)
+        return;
+    const QRect r = StillRect();
+    if (r.isEmpty())
+        return;
+    const double sx = double(r.width()) / FProj->VideoWidth, sy = double(r.height()) / FProj->VideoHeight;
+    const QPoint pos = e->position().toPoint();
+    const QPointF at((pos.x() - r.left()) / sx, (pos.y() - r.top()) / sy);
+    FDragElement = FProj->ElementAt(at);
+    FDragMoved = false;
+    if (FDragElement) {
+        FDownPoint = pos;
+        FDragOrigin = QPoint(FDragElement->X, FDragElement->Y);
+    }
+}
+
+void TMainForm::pnlShotMouseMove(QMouseEvent* e)
+{
+    if (!FDragElement || !FProj)
+        return;
+    const QPoint pos = e->position().toPoint();
+    if (!FDragMoved) {
+        const int dx = pos.x() - FDownPoint.x(), dy = pos.y() - FDownPoint.y();
+        FDragMoved = dx * dx + dy * dy > 4;
+        if (!FDragMoved)
+            return;
+    }
+    const QRect r = StillRect();
+    if (r.isEmpty())
+        return;
+    const double sx = double(r.width()) / FProj->VideoWidth, sy = double(r.height()) / FProj->VideoHeight;
+    FDragElement->X = int(std::floor((pos.x() - FDownPoint.x()) / sx)) + FDragOrigin.x();
+    FDragElement->Y = int(std::floor((pos.y() - FDownPoint.y()) / sy)) + FDragOrigin.y();
+    RefreshShotImage(true);
+}
+
+void TMainForm::pnlShotMouseUp(QMouseEvent*)
+{
+    FDragElement = nullptr;
+    FDragMoved = false;
+}
+
+// ---- keys and dropped files ------------------------------------------------------------
+
+bool TMainForm::HandleWindowKey(QKeyEvent* e)
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && (focus->window() != this || qobject_cast<QLineEdit*>(focus) || focus == TrackBar))
+        return false;
+    if (!focus && !isActiveWindow())
+        return false;
+    const Qt::KeyboardModifiers mods = e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (e->key() == Qt::Key_O && mods == Qt::ControlModifier) {
+        acOpenExecute();
+        return true;
+    }
+    if (mods != Qt::NoModifier || !FProj)
+        return false;
+    switch (e->key()) {
+    case Qt::Key_Space:
+        if (btnPause->isVisible())
+            acPauseExecute(btnPause);
+        else
+            acPlayExecute();
+        return true;
+    case Qt::Key_Left:
+        acPriorFrameExecute();
+        return true;
+    case Qt::Key_Right:
+        acNextFrameExecute();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    // Keys reach the focused control first; the window's few keys are taken
+    // before any control, except the edits and the track bar, uses them.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* w = static_cast<QWidget*>(watched);
+        if ((w == this || w->window() == this) && w == (QApplication::focusWidget() ? QApplication::focusWidget() : this)) {
+            auto* k = static_cast<QKeyEvent*>(event);
+            if (!k->isAutoRepeat() || k->key() != Qt::Key_Space) {
+                if (HandleWindowKey(k))
+                    return true;
+            }
+        }
+    }
+    return TBaseForm::eventFilter(watched, event);
+}
+
+namespace {
+QString DroppedFile(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls())
+        return {};
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
+            return url.toLocalFile();
+    return {};
+}
+}  // namespace
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event)
+{
+    const QString file = DroppedFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Opened after the drop ends, so the source application is not kept waiting.
+    QTimer::singleShot(0, this, [this, file] { OpenVideo(file); });
 }

@@ -11,8 +11,13 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QLabel;
 class QPainter;
+class QTimer;
+class TVGElement;
+class TzelPhoto;
+class TzelPopupMenu;
 class TDecodePlayThread;
 class TDecoderSeek;
 class TFFDecoder;
@@ -27,16 +32,20 @@ class TzelSeparator;
 class TzelTimeEdit;
 class TzelTrackBar;
 
-// A panel whose picture its owner paints (the start screen, the playing
-// video, the still frame).
+// A panel whose picture and mouse its owner handles (the start screen, the
+// playing video, the still frame).
 class TMainPanel : public TzelPanel {
     Q_OBJECT
 public:
     using TzelPanel::TzelPanel;
     std::function<void(QPainter&)> OnPaint;
+    std::function<void(QMouseEvent*)> OnMouseDown, OnMouseMove, OnMouseUp;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
 };
 
 class TMainForm : public TBaseForm {
@@ -77,6 +86,11 @@ public:
     TzelSeparator* spToolbar;
     TzelButton *btnPriorFrame, *btnNextFrame;
     QWidget* PaintBox1;
+    // Non-visual
+    QTimer *tmTrackBar, *tmClip, *tmAutoNext;
+    TzelPopupMenu *pmToolbar, *pmShotView;
+    QAction *pmiPlaySelect, *pmiLocateStart, *pmiLocateEnd;
+    QAction *pmiDelete, *pmiRestore, *pmiStartTime, *pmiEndTime;
 
     TVGProj* Proj() const { return FProj.get(); }
     TVGFrame* CurFrame() const { return FCurFrame; }
@@ -86,6 +100,12 @@ public:
     bool IsPlaying() const { return FPlayThread != nullptr; }
     bool AtEnd() const { return FAtEnd; }
     int64_t CurPos() const { return FCurPos; }
+    bool IsSeeking() const { return FSeekThread != nullptr; }
+    TFFDecoder* Decoder() const { return FDecoder; }
+    TMHint* Hint() const { return FHint; }
+    const QImage& ShotImage() const { return FShotImage; }
+    int64_t GroupFirst() const { return FGroupFirst; }
+    int64_t GroupLast() const { return FGroupLast; }
 
     void UpdateControls();
     void UpdateCaption();
@@ -96,9 +116,43 @@ public:
     void SetTrackBarQuietly(int max, double ratio);
     void PlaceProgressLabel();
 
+    void DrawCropArea(QPainter& painter, const QRect& rect);
+    void DrawFrameTime(QPainter& painter, int64_t time);
+
+    // Opens a file as the open command does after its dialog.
+    void OpenVideo(const QString& file);
     void acOpenExecute();
     void acPlayExecute();
     void acPauseExecute(QObject* sender);
+
+    // Timeline
+    int64_t TrackBarTime() const;
+    bool ApplyTimeEdits();
+    static int64_t ParseTimeEdit(const QString& text);
+    void acStartTimeExecute(QObject* sender);
+    void acEndTimeExecute(QObject* sender);
+    void btnMoreClick();
+    void pmToolbarPopup();
+    void acPlaySelectExecute();
+    void acLocateStartExecute(QObject* sender);
+    void acLocateEndExecute();
+    void tmClipTimer();
+
+    // Strip and still view
+    void DecodeGroupAt(QObject* sender);
+    void AppendNextGroup(bool selectLast);
+    void PrependPriorGroup(bool selectFirst);
+    void DecodeGroupEndingAt();
+    void UpdateGroupRange();
+    void RefreshShotImage(bool overlaysOnly);
+    void ShotViewSelectedChange();
+    void acNextMoreExecute();
+    void acPriorMoreExecute();
+    void acNextFrameExecute();
+    void acPriorFrameExecute();
+    void acDeleteExecute();
+    void acRestoreExecute();
+    void pmShotViewPopup();
 
 protected:
     void FormCreate() override;
@@ -106,18 +160,44 @@ protected:
     bool GetResizeMargins(TResizeMargins& margins) override;
     bool IsCaptionAt(QPoint local) override;
     void CaptionDoubleClick() override;
+    void AdjustForDpi() override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormResize();
     void CenterToolGroup();
     void LoadDecoder();
-    // Fills the strip with the DecodeNum frames from FCurPos on and shows the
-    // first in the still view.
-    void DecodeGroupAt(QObject* sender);
+    void FreePlayThread();
+    void FreeSeekThread();
     void ClearStrip();
-    void ShowStill(TVGFrame* frame);
     void PlayEnd();
+    void SelectionEnd();
+    // Track bar
+    void TrackBarMouseDown(Qt::MouseButton button);
+    void TrackBarChange();
+    void TrackBarMouseUp(Qt::MouseButton button);
+    void tmTrackBarTimer();
+    void edtStartChange();
+    // Strip
+    int GroupCount() const;
+    TzelPhoto* AddFramePhoto(TVGFrame* frame, int index);
+    void LoadThumbnails(int from, int to);
+    QImage LoadThumb(const QString& file, const QSize& box);
+    void FocusPhoto(TzelPhoto* photo, bool scrollToEnd, bool scrollToStart);
+    void ShotViewDrawPhoto(TzelPhoto* photo, QPainter* painter, const QRectF& textRect, const QRectF& imageRect);
+    void StepFrame(bool forward);
+    void SetDeleted(bool deleted);
+    void StepButtonDown(int direction);
+    void tmAutoNextTimer();
+    // Still view
+    QRect StillRect() const;
+    void pnlShotMouseDown(QMouseEvent* e);
+    void pnlShotMouseMove(QMouseEvent* e);
+    void pnlShotMouseUp(QMouseEvent* e);
+    bool HandleWindowKey(QKeyEvent* e);
     void PaintStartScreen(QPainter& painter);
     void PaintPlayer(QPainter& painter);
     void PaintStill(QPainter& painter);
@@ -133,11 +213,17 @@ private:
     int64_t FCurPos = 0;
     TVGFrame* FCurFrame = nullptr;
     QImage FFrameBmp;
+    QImage FShotImage;
     QImage FBackBuffer;
     int64_t FGroupFirst = 0, FGroupLast = 0;
+    bool FTrackDragging = false;
     bool FAtEnd = false;
     bool FPlaySelection = false;
     bool FStartScreen = true;
     TMHint* FHint = nullptr;
+    TVGElement* FDragElement = nullptr;
+    QPoint FDownPoint;
+    QPoint FDragOrigin;
+    bool FDragMoved = false;
     QString FOpenFolder, FOpenFileName;
 };
