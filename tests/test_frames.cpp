@@ -601,6 +601,30 @@ TEST_F(FrameGroups, FrameFilesStayWithinTheBudgetAndComeBackExactly)
     EXPECT_EQ(five->BitmapFile, kept);
 }
 
+TEST_F(FrameGroups, AFreedProjectTakesItsFrameFilesAlong)
+{
+    const QString folder = MakeTempDir("freed");
+    const QString other = folder + QStringLiteral("not-a-frame.bmp");
+    WriteText(other, "kept");
+    QStringList files;
+    {
+        TVGProj proj;
+        proj.LoadStreamInfo(&Decoder);
+        proj.TempFolder = folder;
+        QList<TVGFrame*> list;
+        proj.DecodeForward(&Decoder, 3, &Wnd, list, Time(0));
+        ASSERT_EQ(Indexes(list), Range(0, 2));
+        for (TVGFrame* f : list)
+            files << f->BitmapFile;
+        // A frame listed with a file the project did not write stays the owner's.
+        proj.Frames.AddFrame(other, Time(40));
+        EXPECT_EQ(BitmapsIn(folder).size(), 4);
+    }
+    for (const QString& f : files)
+        EXPECT_FALSE(QFileInfo::exists(f)) << f.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(other));
+}
+
 TEST_F(FrameGroups, AShortWriteGivesNoFrameAndLeavesNoFile)
 {
     Proj.TempFolder = MakeTempDir("shortwrite");

@@ -190,7 +190,15 @@ int32_t FrameDuration(TFFDecoder* decoder)
 
 TVGProj::TVGProj() : StartPTS(AV_NOPTS_VALUE), EndPTS(AV_NOPTS_VALUE) { ApplyDefaults(); }
 
-TVGProj::~TVGProj() = default;
+// The frame files are the project's own working files: a project replaced by
+// the next open leaves none behind, or every open would add up to a whole
+// budget to the temporary folder until the program ends.
+TVGProj::~TVGProj()
+{
+    for (int i = 0; i < Frames.Count(); ++i)
+        if (Frames[i]->FileBytes > 0 && !Frames[i]->BitmapFile.isEmpty())
+            QFile::remove(Frames[i]->BitmapFile);
+}
 
 void TVGProj::LoadStreamInfo(TFFDecoder* decoder)
 {
