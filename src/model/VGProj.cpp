@@ -515,6 +515,8 @@ TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
     TVGFrame* frame = Frames.AddFrame(file, decoder->CurrentPTS());
     frame->FileBytes = bytes;
     frame->LastUse = ++FUseClock;
+    if (OnFramePicture)
+        OnFramePicture(frame, *FFrameRows);
     SnapRange(frame);
     KeepWithinBudget();
     return frame;
@@ -590,6 +592,8 @@ bool TVGProj::EnsureFrameFile(TVGFrame* frame, TFFDecoder* decoder)
         return false;
     frame->BitmapFile = file;
     frame->FileBytes = bytes;
+    if (OnFramePicture)
+        OnFramePicture(frame, *FFrameRows);
     UseFrame(frame);
     KeepWithinBudget();
     return true;

@@ -20,6 +20,7 @@
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -253,6 +254,10 @@ public:
     // Set by the receiver of the progress messages (a window being closed):
     // the group running ends after its current frame. Each group clears it.
     bool StopGroup = false;
+    // Told of every frame picture written to a file (a new frame, or one
+    // made again), while the picture is still in memory: the owner takes a
+    // thumbnail or a copy from it instead of reading the file back.
+    std::function<void(TVGFrame* frame, const TBitmapRows& picture)> OnFramePicture;
 
     // Starts the conversion of the clip into GifFileName; the thread, already
     // running, reports to wnd and belongs to the caller.

@@ -117,6 +117,12 @@ void TzelPhoto::MakeVisible()
     FView->scrollTo(FView->FModel->index(FIndex), QAbstractItemView::EnsureVisible);
 }
 
+void TzelPhoto::SetThumbnail(const QImage& thumb)
+{
+    FThumb = thumb;
+    FLoaded = !thumb.isNull();
+}
+
 const QImage& TzelPhoto::Thumbnail()
 {
     if (!FLoaded) {

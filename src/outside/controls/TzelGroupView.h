@@ -44,6 +44,9 @@ public:
     // be read (then it is not tried again).
     const QImage& Thumbnail();
     bool ThumbnailLoaded() const { return FLoaded; }
+    // A thumbnail the owner already has (in device pixels, its pixel ratio
+    // set): the file is then never read.
+    void SetThumbnail(const QImage& thumb);
 
 private:
     friend class TzelGroupView;

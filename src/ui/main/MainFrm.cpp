@@ -1,5 +1,6 @@
 #include "MainFrm.h"
 
+#include "BitmapFile.h"
 #include "DecodePlayer.h"
 #include "FFDecoder.h"
 #include "MHintWindow.h"
@@ -755,6 +756,12 @@ void TMainForm::OpenVideo(const QString& file)
     FProj.reset();
 
     FProj = std::make_unique<TVGProj>();
+    FThumbs.clear();
+    FFullFrame = nullptr;
+    FFullPicture = QImage();
+    FProj->OnFramePicture = [this](TVGFrame* frame, const TBitmapRows& rows) {
+        KeepFramePicture(frame, QImage(rows.Data.data(), rows.Width, rows.Height, rows.Stride, QImage::Format_BGR888));
+    };
     FProj->VideoFileName = file;
     FProj->TempFolder = TempFolder();
     QDir().mkpath(FProj->TempFolder);
@@ -1122,6 +1129,9 @@ TzelPhoto* TMainForm::AddFramePhoto(TVGFrame* frame, int index)
 {
     TzelPhoto* photo = index < 0 ? ShotView->AddPhoto(frame->BitmapFile) : ShotView->InsertPhoto(frame->BitmapFile, index);
     photo->Data = frame;
+    const auto thumb = FThumbs.constFind(frame);
+    if (thumb != FThumbs.constEnd())
+        photo->SetThumbnail(*thumb);
     return photo;
 }
 
@@ -1136,7 +1146,7 @@ void TMainForm::LoadThumbnails(int from, int to)
 QImage TMainForm::LoadThumb(const QString& file, const QSize& box)
 {
     QImage img = TzelGroupView::LoadThumbnail(file, box);
-    if (!img.isNull() || !FProj || !FDecoder || FPlayThread || FSeekThread)
+    if (!img.isNull() || file.isEmpty() || !FProj || !FDecoder || FPlayThread || FSeekThread)
         return img;
     // The file was dropped: made again from the video while the decoder is free.
     for (int i = 0; i < FProj->Frames.Count(); ++i) {
@@ -1148,6 +1158,36 @@ QImage TMainForm::LoadThumb(const QString& file, const QSize& box)
         }
     }
     return img;
+}
+
+void TMainForm::KeepFramePicture(TVGFrame* frame, const QImage& picture)
+{
+    if (picture.isNull())
+        return;
+    const qreal dpr = ShotView->devicePixelRatioF();
+    const QSize box(std::max(1, int(std::lround(ShotView->ThumbWidth() * dpr))),
+                    std::max(1, int(std::lround(ShotView->ThumbHeight() * dpr))));
+    const QSize fit = picture.size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    // A fast pass down to twice the size, then a smooth one, as the strip's own reader does.
+    QImage thumb = picture.width() > 4 * fit.width() && picture.height() > 4 * fit.height()
+                       ? picture.scaled(fit * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                       : picture;
+    thumb = thumb.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+    thumb.setDevicePixelRatio(dpr);
+    FThumbs.insert(frame, thumb);
+    if (FKeepFull) {
+        FKeepFull = false;
+        FFullFrame = frame;
+        FFullPicture = picture.convertToFormat(QImage::Format_RGB32);
+    }
+}
+
+// Before a group: the first picture it decodes is kept whole.
+void TMainForm::StartGroup()
+{
+    FKeepFull = true;
+    FFullFrame = nullptr;
+    FFullPicture = QImage();
 }
 
 // A group decode that came back short because frame files could not be
@@ -1191,7 +1231,9 @@ void TMainForm::DecodeGroupAt(QObject* sender)
     const int count = (sender == btnCrop || sender == btnConvert) ? 1 : GroupCount();
     QList<TVGFrame*> list;
     FProj->FrameFileError.clear();
+    StartGroup();
     FProj->DecodeForward(FDecoder, count, FEvents, list, FCurPos);
+    FKeepFull = false;
     lblProgress->hide();
     if (list.isEmpty() && ReportFrameFileError(FProj.get()))
         return;
@@ -1211,7 +1253,9 @@ void TMainForm::AppendNextGroup(bool selectLast)
     const TDecodingScope decoding(FDecoding);
     QList<TVGFrame*> list;
     FProj->FrameFileError.clear();
+    StartGroup();
     FProj->DecodeForward(FDecoder, GroupCount(), FEvents, list, FGroupLast);
+    FKeepFull = false;
     const int before = ShotView->PhotoCount();
     for (TVGFrame* frame : list)
         if (frame->PTS > FGroupLast)
@@ -1234,7 +1278,9 @@ void TMainForm::PrependPriorGroup(bool selectFirst)
     const TDecodingScope decoding(FDecoding);
     QList<TVGFrame*> list;
     FProj->FrameFileError.clear();
+    StartGroup();
     FProj->DecodeBackward(FDecoder, GroupCount(), FEvents, list, FGroupFirst);
+    FKeepFull = false;
     int added = 0;
     for (int i = int(list.size()) - 1; i >= 0; --i)
         if (list[i]->PTS < FGroupFirst) {
@@ -1262,7 +1308,9 @@ void TMainForm::DecodeGroupEndingAt()
     const TDecodingScope decoding(FDecoding);
     QList<TVGFrame*> list;
     FProj->FrameFileError.clear();
+    StartGroup();
     FProj->DecodeBackward(FDecoder, GroupCount(), FEvents, list, FProj->EndPTS + 1);
+    FKeepFull = false;
     lblProgress->hide();
     if (list.isEmpty() && ReportFrameFileError(FProj.get()))
         return;
@@ -1287,9 +1335,15 @@ void TMainForm::RefreshShotImage(bool overlaysOnly)
     if (!overlaysOnly || FFrameBmp.isNull()) {
         FProj->UseFrame(FCurFrame);
         // The decoder is the main thread's here: no thread plays or seeks.
-        if (!FPlayThread && !FSeekThread)
+        // A frame made again is kept whole on the way.
+        if (FCurFrame != FFullFrame && !FPlayThread && !FSeekThread) {
+            FKeepFull = !QFileInfo::exists(FCurFrame->BitmapFile);
+            if (FKeepFull)
+                FFullFrame = nullptr;
             FProj->EnsureFrameFile(FCurFrame, FDecoder);
-        FFrameBmp = QImage(FCurFrame->BitmapFile);
+            FKeepFull = false;
+        }
+        FFrameBmp = FCurFrame == FFullFrame && !FFullPicture.isNull() ? FFullPicture : QImage(FCurFrame->BitmapFile);
         if (FFrameBmp.isNull())
             MsgOut(QStringLiteral("The frame at ") + FormatPTS(FCurFrame->PTS, 3) + QStringLiteral(" cannot be read from \"")
                    + FCurFrame->BitmapFile + QStringLiteral("\""));

@@ -6,6 +6,7 @@
 #include "BaseFrm.h"
 #include "ZelPanel.h"
 
+#include <QHash>
 #include <QImage>
 #include <cstdint>
 #include <functional>
@@ -187,6 +188,8 @@ private:
     TzelPhoto* AddFramePhoto(TVGFrame* frame, int index);
     void LoadThumbnails(int from, int to);
     QImage LoadThumb(const QString& file, const QSize& box);
+    void KeepFramePicture(TVGFrame* frame, const QImage& picture);
+    void StartGroup();
     void FocusPhoto(TzelPhoto* photo, bool scrollToEnd, bool scrollToStart);
     void ShotViewDrawPhoto(TzelPhoto* photo, QPainter* painter, const QRectF& textRect, const QRectF& imageRect);
     void StepFrame(bool forward);
@@ -225,6 +228,13 @@ private:
     bool FPlaySelection = false;
     bool FStartScreen = true;
     TMHint* FHint = nullptr;
+    // Thumbnails made from the pictures as they were decoded, and the first
+    // picture decoded by the latest group at full size (what the still view
+    // shows next), so neither is read back from its file.
+    QHash<const TVGFrame*, QImage> FThumbs;
+    const TVGFrame* FFullFrame = nullptr;
+    QImage FFullPicture;
+    bool FKeepFull = false;
     TVGElement* FDragElement = nullptr;
     QPoint FDownPoint;
     QPoint FDragOrigin;
