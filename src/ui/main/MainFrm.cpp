@@ -343,9 +343,11 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
         lblProgress->show();
         lblProgress->repaint();
         // The window repaints and its close button answers while the group
-        // decodes; other input to it waits (see InputTap).
-        if (FDecoding)
+        // decodes, a few times a second; other input to it waits (see InputTap).
+        if (FDecoding && (!FEventsTimer.isValid() || FEventsTimer.elapsed() >= 40)) {
             QCoreApplication::processEvents();
+            FEventsTimer.start();
+        }
     });
     connect(Button1, &TzelButton::clicked, this, [this] { acOpenExecute(); });
     connect(btnPlay, &TzelButton::clicked, this, [this] { acPlayExecute(); });

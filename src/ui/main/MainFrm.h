@@ -6,6 +6,7 @@
 #include "BaseFrm.h"
 #include "ZelPanel.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
 #include <cstdint>
@@ -223,7 +224,8 @@ private:
     int64_t FGroupFirst = 0, FGroupLast = 0;
     bool FTrackDragging = false;
     bool FPlayShown = false;
-    bool FDecoding = false;    // a group decodes on this thread   // the playback thread has shown a frame
+    bool FDecoding = false;    // a group decodes on this thread
+    QElapsedTimer FEventsTimer; // since events were last let through during a group   // the playback thread has shown a frame
     bool FAtEnd = false;
     bool FPlaySelection = false;
     bool FStartScreen = true;
