@@ -393,3 +393,54 @@ TEST_F(MainStripTest, DroppedFrameFilesAreDecodedAgainExactly)
 }
 
 }  // namespace
+
+namespace {
+// Closing the window while a group decodes ends the group after the frame in
+// hand: the strip keeps what it had, the window is gone, nothing waits.
+TEST_F(MainStripTest, ClosingDuringAGroupEndsItPromptly)
+{
+    Open(Clip(100));
+    ASSERT_EQ(Photos(), 30);
+    // Close from inside the decoding, as a click on the close button would.
+    bool clicked = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        clicked = true;
+        EXPECT_TRUE(form->IsDecoding());
+        QTest::mouseClick(form->btnClose, Qt::LeftButton);
+    });
+    QTest::mouseClick(form->btnNextMore, Qt::LeftButton);
+    EXPECT_TRUE(clicked);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->IsDecoding());
+    EXPECT_GE(Photos(), 30);
+    EXPECT_LT(Photos(), 59) << "the group ran to its end";
+    for (int i = 0; i < Photos(); ++i)
+        ASSERT_EQ(ReadFixtureIndex(QImage(Frame(i)->BitmapFile)), i);
+}
+
+// While a group decodes, clicks on other controls wait: no command starts inside it.
+TEST_F(MainStripTest, OtherInputWaitsWhileAGroupDecodes)
+{
+    Open(Clip(100));
+    ASSERT_EQ(Photos(), 30);
+    int dialogs = 0;
+    SetOpenDialogHandler([&](QWidget*, const QString&, const QString&, const QString&) {
+        ++dialogs;
+        return QStringList();
+    });
+    bool clicked = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        clicked = true;
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QTest::keyClick(form->ShotView, Qt::Key_Right);
+    });
+    QTest::mouseClick(form->btnNextMore, Qt::LeftButton);
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(Photos(), 59);
+    EXPECT_EQ(StillIndex(), 58);
+    // Afterwards the window answers again.
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    EXPECT_EQ(dialogs, 1);
+}
+}  // namespace

@@ -1187,6 +1187,7 @@ void TMainForm::KeepFramePicture(TVGFrame* frame, const QImage& picture)
 // Before a group: the first picture it decodes is kept whole.
 void TMainForm::StartGroup()
 {
+    FEventsTimer.invalidate();   // events pass once as the group begins
     FKeepFull = true;
     FFullFrame = nullptr;
     FFullPicture = QImage();
