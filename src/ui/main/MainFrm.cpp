@@ -753,9 +753,13 @@ void TMainForm::OpenVideo(const QString& file)
     FHint->HideHint();
     FTrackDragging = false;
     FPlaySelection = false;
-    // The strip's photos refer to the old project's frames.
+    // The strip's photos refer to the old project's frames. The old project
+    // (and its frame files) goes once the new video shows.
     ClearStrip();
-    FProj.reset();
+    if (FProj) {
+        FProj->OnFramePicture = nullptr;
+        QTimer::singleShot(0, this, [old = std::shared_ptr<TVGProj>(FProj.release())] {});
+    }
 
     FProj = std::make_unique<TVGProj>();
     FThumbs.clear();
@@ -1170,10 +1174,23 @@ void TMainForm::KeepFramePicture(TVGFrame* frame, const QImage& picture)
     const QSize box(std::max(1, int(std::lround(ShotView->ThumbWidth() * dpr))),
                     std::max(1, int(std::lround(ShotView->ThumbHeight() * dpr))));
     const QSize fit = picture.size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    // A fast pass down to twice the size, then a smooth one, as the strip's own reader does.
-    QImage thumb = picture.width() > 4 * fit.width() && picture.height() > 4 * fit.height()
-                       ? picture.scaled(fit * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                       : picture;
+    // Sampled straight from the picture down to twice the size, then a smooth
+    // pass, as the strip's own reader does: a fraction of a millisecond.
+    QImage thumb;
+    if (picture.format() == QImage::Format_BGR888 && picture.width() > 4 * fit.width() && picture.height() > 4 * fit.height()) {
+        const QSize half = fit * 2;
+        thumb = QImage(half, QImage::Format_RGB32);
+        for (int y = 0; y < half.height(); ++y) {
+            const uchar* src = picture.constScanLine(int((int64_t(y) * 2 + 1) * picture.height() / (2 * half.height())));
+            auto* dst = reinterpret_cast<QRgb*>(thumb.scanLine(y));
+            for (int x = 0; x < half.width(); ++x) {
+                const uchar* p = src + 3 * int((int64_t(x) * 2 + 1) * picture.width() / (2 * half.width()));
+                dst[x] = qRgb(p[2], p[1], p[0]);
+            }
+        }
+    } else {
+        thumb = picture.convertToFormat(QImage::Format_RGB32);
+    }
     thumb = thumb.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
     thumb.setDevicePixelRatio(dpr);
     FThumbs.insert(frame, thumb);
