@@ -397,7 +397,8 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
     connect(btnNextFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
     connect(btnPriorFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
     connect(tmAutoNext, &QTimer::timeout, this, [this] { tmAutoNextTimer(); });
-    qApp->installEventFilter(new TInputTap(this, [this](QObject* w, QEvent* e) { return InputTap(w, e); }));
+    FInputTap = new TInputTap(this, [this](QObject* w, QEvent* e) { return InputTap(w, e); });
+    qApp->installEventFilter(FInputTap);
     connect(btnClose, &TzelButton::clicked, this, [this] { close(); });
     connect(this, &TBaseForm::MaximizedChanged, this, [this](bool maximized) {
         btnMax->setVisible(!maximized);
@@ -409,6 +410,9 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
 
 TMainForm::~TMainForm()
 {
+    // The filter calls into this window: it goes before the window is half gone.
+    delete FInputTap;
+    FInputTap = nullptr;
     for (QTimer* t : {tmTrackBar, tmClip, tmAutoNext})
         t->stop();
     // Threads draw for the project: they go first.

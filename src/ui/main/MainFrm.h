@@ -230,6 +230,7 @@ private:
     bool FPlaySelection = false;
     bool FStartScreen = true;
     TMHint* FHint = nullptr;
+    QObject* FInputTap = nullptr;   // the application filter of InputTap
     // Thumbnails made from the pictures as they were decoded, and the first
     // picture decoded by the latest group at full size (what the still view
     // shows next), so neither is read back from its file.
