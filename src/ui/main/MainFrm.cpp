@@ -1205,13 +1205,24 @@ void TMainForm::KeepFramePicture(TVGFrame* frame, const QImage& picture)
     }
 }
 
-// Before a group: the first picture it decodes is kept whole.
-void TMainForm::StartGroup()
+// One group from the project, forward from `time` or backward up to it. The
+// first picture it decodes is kept whole for the still view.
+QList<TVGFrame*> TMainForm::DecodeGroup(bool forward, int count, int64_t time)
 {
+    const TDecodingScope decoding(FDecoding);
     FEventsTimer.invalidate();   // events pass once as the group begins
     FKeepFull = true;
     FFullFrame = nullptr;
     FFullPicture = QImage();
+    FProj->FrameFileError.clear();
+    QList<TVGFrame*> list;
+    if (forward)
+        FProj->DecodeForward(FDecoder, count, FEvents, list, time);
+    else
+        FProj->DecodeBackward(FDecoder, count, FEvents, list, time);
+    FKeepFull = false;
+    lblProgress->hide();
+    return list;
 }
 
 // A group decode that came back short because frame files could not be
@@ -1251,14 +1262,8 @@ void TMainForm::DecodeGroupAt(QObject* sender)
 {
     if (FDecoding || !FProj || !FDecoder)
         return;
-    const TDecodingScope decoding(FDecoding);
     const int count = (sender == btnCrop || sender == btnConvert) ? 1 : GroupCount();
-    QList<TVGFrame*> list;
-    FProj->FrameFileError.clear();
-    StartGroup();
-    FProj->DecodeForward(FDecoder, count, FEvents, list, FCurPos);
-    FKeepFull = false;
-    lblProgress->hide();
+    const QList<TVGFrame*> list = DecodeGroup(true, count, FCurPos);
     if (list.isEmpty() && ReportFrameFileError(FProj.get()))
         return;
     ShotView->Clear();
@@ -1274,12 +1279,7 @@ void TMainForm::AppendNextGroup(bool selectLast)
 {
     if (FDecoding || !FProj || !FDecoder || ShotView->PhotoCount() == 0)
         return;
-    const TDecodingScope decoding(FDecoding);
-    QList<TVGFrame*> list;
-    FProj->FrameFileError.clear();
-    StartGroup();
-    FProj->DecodeForward(FDecoder, GroupCount(), FEvents, list, FGroupLast);
-    FKeepFull = false;
+    const QList<TVGFrame*> list = DecodeGroup(true, GroupCount(), FGroupLast);
     const int before = ShotView->PhotoCount();
     for (TVGFrame* frame : list)
         if (frame->PTS > FGroupLast)
@@ -1291,7 +1291,6 @@ void TMainForm::AppendNextGroup(bool selectLast)
         FocusPhoto(ShotView->Photo(ShotView->PhotoCount() - 1), true, false);
     else
         ShotView->UpdatePhotos();
-    lblProgress->hide();
     ReportFrameFileError(FProj.get());
 }
 
@@ -1299,12 +1298,7 @@ void TMainForm::PrependPriorGroup(bool selectFirst)
 {
     if (FDecoding || !FProj || !FDecoder || ShotView->PhotoCount() == 0)
         return;
-    const TDecodingScope decoding(FDecoding);
-    QList<TVGFrame*> list;
-    FProj->FrameFileError.clear();
-    StartGroup();
-    FProj->DecodeBackward(FDecoder, GroupCount(), FEvents, list, FGroupFirst);
-    FKeepFull = false;
+    const QList<TVGFrame*> list = DecodeGroup(false, GroupCount(), FGroupFirst);
     int added = 0;
     for (int i = int(list.size()) - 1; i >= 0; --i)
         if (list[i]->PTS < FGroupFirst) {
@@ -1321,7 +1315,6 @@ void TMainForm::PrependPriorGroup(bool selectFirst)
         ShotView->UpdatePhotos();
         ShotView->SetScrollPos(ShotView->ScrollPos() + added * ShotView->CellSize().width());
     }
-    lblProgress->hide();
     ReportFrameFileError(FProj.get());
 }
 
@@ -1329,13 +1322,7 @@ void TMainForm::DecodeGroupEndingAt()
 {
     if (FDecoding || !FProj || !FDecoder || FProj->EndPTS == AV_NOPTS_VALUE)
         return;
-    const TDecodingScope decoding(FDecoding);
-    QList<TVGFrame*> list;
-    FProj->FrameFileError.clear();
-    StartGroup();
-    FProj->DecodeBackward(FDecoder, GroupCount(), FEvents, list, FProj->EndPTS + 1);
-    FKeepFull = false;
-    lblProgress->hide();
+    const QList<TVGFrame*> list = DecodeGroup(false, GroupCount(), FProj->EndPTS + 1);
     if (list.isEmpty() && ReportFrameFileError(FProj.get()))
         return;
     ShotView->Clear();

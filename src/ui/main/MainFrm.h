@@ -190,7 +190,7 @@ private:
     void LoadThumbnails(int from, int to);
     QImage LoadThumb(const QString& file, const QSize& box);
     void KeepFramePicture(TVGFrame* frame, const QImage& picture);
-    void StartGroup();
+    QList<TVGFrame*> DecodeGroup(bool forward, int count, int64_t time);
     void FocusPhoto(TzelPhoto* photo, bool scrollToEnd, bool scrollToStart);
     void ShotViewDrawPhoto(TzelPhoto* photo, QPainter* painter, const QRectF& textRect, const QRectF& imageRect);
     void StepFrame(bool forward);
