@@ -25,6 +25,7 @@
 #include "ZelPopupMenu.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -367,6 +368,13 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
     connect(btnEnd, &TzelButton::clicked, this, [this] { acEndTimeExecute(btnEnd); });
     connect(btnMore, &TzelButton::clicked, this, [this] { btnMoreClick(); });
     connect(pmToolbar, &QMenu::aboutToShow, this, [this] { pmToolbarPopup(); });
+    // The menu took the mouse: the button under it learns no leave of its own.
+    connect(pmToolbar, &QMenu::aboutToHide, this, [this] {
+        if (!btnMore->rect().contains(btnMore->mapFromGlobal(QCursor::pos()))) {
+            btnMore->setAttribute(Qt::WA_UnderMouse, false);
+            btnMore->update();
+        }
+    });
     connect(pmiPlaySelect, &QAction::triggered, this, [this] { acPlaySelectExecute(); });
     connect(pmiLocateStart, &QAction::triggered, this, [this] { acLocateStartExecute(pmiLocateStart); });
     connect(pmiLocateEnd, &QAction::triggered, this, [this] { acLocateEndExecute(); });
