@@ -262,11 +262,17 @@ int RunOpen()
     textured.Preset = QStringLiteral("veryfast");
     textured.Path = QDir::tempPath() + QStringLiteral("/ganterly-bench-mainwindow-1080p30-textured.mp4");
     const TFixtureVideo plain = Clip1080(660);
-    if (!EnsureClip(plain) || !EnsureClip(textured))
+    // Camera footage: 4:4:4 H.264 with B-frames and a panning, grainy picture,
+    // as a phone or camera writes it (decoding weighs most here).
+    TFixtureVideo camera =
+        CameraLikeClip(QDir::tempPath() + QStringLiteral("/ganterly-bench-mainwindow-1080p-camera.mp4"), 1920, 1080, 90, 0);
+    camera.Textured = true;
+    if (!EnsureClip(plain) || !EnsureClip(textured) || !EnsureClip(camera))
         return 1;
     const int a = OpenRounds(plain, "plain, x264 ultrafast");
     const int b = OpenRounds(textured, "textured, x264 veryfast");
-    return a | b;
+    const int c = OpenRounds(camera, "camera-like, 4:4:4 with B-frames");
+    return a | b | c;
 }
 
 int OpenRounds(const TFixtureVideo& clip, const char* what)

@@ -41,6 +41,7 @@
 #include <QUrl>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 void TMainPanel::paintEvent(QPaintEvent* e)
 {
@@ -342,7 +343,11 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
         lblProgress->setText(done == 0 ? QStringLiteral("Decoding...")
                                        : QStringLiteral("%1 / %2").arg(done).arg(std::max(asked, done)));
         lblProgress->show();
-        lblProgress->repaint();
+        // Painted at once, though not more often than the eye follows.
+        if (done == 0 || done >= asked || !FProgressPainted.isValid() || FProgressPainted.elapsed() >= 30) {
+            lblProgress->repaint();
+            FProgressPainted.start();
+        }
         // The window repaints and its close button answers while the group
         // decodes, a few times a second; other input to it waits (see InputTap).
         if (FDecoding && (!FEventsTimer.isValid() || FEventsTimer.elapsed() >= 40)) {
@@ -1186,24 +1191,29 @@ void TMainForm::KeepFramePicture(TVGFrame* frame, const QImage& picture)
     const QSize box(std::max(1, int(std::lround(ShotView->ThumbWidth() * dpr))),
                     std::max(1, int(std::lround(ShotView->ThumbHeight() * dpr))));
     const QSize fit = picture.size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    // Sampled straight from the picture down to twice the size, then a smooth
-    // pass, as the strip's own reader does: a fraction of a millisecond.
+    // Sampled straight from the picture, four points a thumbnail pixel
+    // averaged: a small fraction of a millisecond, and no shimmer.
     QImage thumb;
-    if (picture.format() == QImage::Format_BGR888 && picture.width() > 4 * fit.width() && picture.height() > 4 * fit.height()) {
-        const QSize half = fit * 2;
-        thumb = QImage(half, QImage::Format_RGB32);
-        for (int y = 0; y < half.height(); ++y) {
-            const uchar* src = picture.constScanLine(int((int64_t(y) * 2 + 1) * picture.height() / (2 * half.height())));
+    if (picture.format() == QImage::Format_BGR888 && picture.width() >= 2 * fit.width() && picture.height() >= 2 * fit.height()) {
+        thumb = QImage(fit, QImage::Format_RGB32);
+        const int64_t pw = picture.width(), ph = picture.height(), tw = fit.width(), th = fit.height();
+        std::vector<int> xs(size_t(2 * tw));
+        for (int64_t i = 0; i < 2 * tw; ++i)
+            xs[size_t(i)] = int(3 * ((2 * i + 1) * pw / (4 * tw)));
+        for (int y = 0; y < th; ++y) {
+            const uchar* r0 = picture.constScanLine(int((4 * y + 1) * ph / (4 * th)));
+            const uchar* r1 = picture.constScanLine(int((4 * y + 3) * ph / (4 * th)));
             auto* dst = reinterpret_cast<QRgb*>(thumb.scanLine(y));
-            for (int x = 0; x < half.width(); ++x) {
-                const uchar* p = src + 3 * int((int64_t(x) * 2 + 1) * picture.width() / (2 * half.width()));
-                dst[x] = qRgb(p[2], p[1], p[0]);
+            for (int x = 0; x < tw; ++x) {
+                const uchar *a = r0 + xs[size_t(2 * x)], *b = r0 + xs[size_t(2 * x + 1)];
+                const uchar *c = r1 + xs[size_t(2 * x)], *d = r1 + xs[size_t(2 * x + 1)];
+                dst[x] = qRgb((a[2] + b[2] + c[2] + d[2] + 2) / 4, (a[1] + b[1] + c[1] + d[1] + 2) / 4,
+                              (a[0] + b[0] + c[0] + d[0] + 2) / 4);
             }
         }
     } else {
-        thumb = picture.convertToFormat(QImage::Format_RGB32);
+        thumb = picture.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
     }
-    thumb = thumb.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
     thumb.setDevicePixelRatio(dpr);
     FThumbs.insert(frame, thumb);
     if (FKeepFull) {

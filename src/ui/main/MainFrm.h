@@ -225,7 +225,8 @@ private:
     bool FTrackDragging = false;
     bool FPlayShown = false;
     bool FDecoding = false;    // a group decodes on this thread
-    QElapsedTimer FEventsTimer; // since events were last let through during a group   // the playback thread has shown a frame
+    QElapsedTimer FEventsTimer; // since events were last let through during a group
+    QElapsedTimer FProgressPainted;   // the playback thread has shown a frame
     bool FAtEnd = false;
     bool FPlaySelection = false;
     bool FStartScreen = true;
