@@ -2,6 +2,7 @@
 // file. Compares the frame writer with Qt's general image writer on 1080p
 // frames, in the same run.
 
+#include "BenchSupport.h"
 #include "VGProj.h"
 
 #include <QDir>
@@ -14,12 +15,6 @@
 #include <vector>
 
 namespace {
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 double TimeMs(const std::function<void()>& fn)
 {
     QElapsedTimer t;

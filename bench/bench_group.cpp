@@ -12,6 +12,7 @@
 //
 // The bitmap files go to the application's own temporary folder (or FOLDER),
 // whose file system is printed: page-cache writes on tmpfs and ext4 differ.
+#include "BenchSupport.h"
 #include "FixtureVideo.h"
 #include "VGApp.h"
 #include "VGProj.h"
@@ -39,12 +40,6 @@ namespace {
 constexpr int GroupSize = 30;
 constexpr int ClipWidth = 1920, ClipHeight = 1080;
 constexpr int ClipFrames = 100;
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
 

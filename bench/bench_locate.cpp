@@ -3,13 +3,13 @@
 // against the time the FFmpeg command line needs to reach the same frame.
 //
 //   bench_locate [SECONDS] [LOCATES]
+#include "BenchSupport.h"
 #include "FixtureVideo.h"
 #include "FFDecoder.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cstdio>
@@ -17,39 +17,12 @@
 #include <vector>
 
 namespace {
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double Percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
-
-// Wall milliseconds of the command line decoding up to the frame at t.
-double CliMs(const QString& ffmpeg, const QString& file, double t)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QProcess p;
-    p.start(ffmpeg, {"-v", "error", "-ss", QString::number(t, 'f', 3), "-i", file, "-frames:v", "1", "-f", "null", "-"});
-    p.waitForFinished(60000);
-    return double(timer.nsecsElapsed()) / 1e6;
-}
 // Locate figures for one clip, the command line's beside them.
 int Measure(TFixtureVideo clip, const char* title, int seconds, int count)
 {
     clip.FrameCount = seconds * clip.FrameRateNum;
-    if (!QFile::exists(clip.Path)) {
-        QString error;
-        if (!WriteFixtureVideo(clip, &error)) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 1;
-        }
-    }
+    if (!EnsureClip(clip))
+        return 1;
 
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> when(0.0, seconds - 0.5);

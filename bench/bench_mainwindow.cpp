@@ -16,6 +16,7 @@
 // per process).
 //
 //   bench_mainwindow [open|play [LINES]|scrub|click|memory [BUDGET_MB]]
+#include "BenchSupport.h"
 #include "FFDecoder.h"
 #include "FixtureVideo.h"
 #include "MainFrm.h"
@@ -49,11 +50,6 @@
 
 namespace {
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 double Max(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
 
 double CpuSeconds()
@@ -87,20 +83,6 @@ bool PumpUntil(const std::function<bool()>& pred, int ms)
 }
 
 // The clips are slow to write: they stay in the temporary folder between runs.
-bool EnsureClip(const TFixtureVideo& clip)
-{
-    if (QFileInfo::exists(clip.Path))
-        return true;
-    std::printf("writing %s (%dx%d, %d frames) ...\n", qPrintable(clip.Path), clip.Width, clip.Height, clip.FrameCount);
-    std::fflush(stdout);
-    QString error;
-    if (WriteFixtureVideo(clip, &error))
-        return true;
-    QFile::remove(clip.Path);
-    std::fprintf(stderr, "%s\n", qPrintable(error));
-    return false;
-}
-
 TFixtureVideo Clip1080(int frames)
 {
     TFixtureVideo clip;
@@ -490,15 +472,8 @@ int RunScrub()
 
     std::vector<double> cli;
     const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg");
-    for (int s = 1; !ffmpeg.isEmpty() && s < 11; ++s) {
-        QElapsedTimer timer;
-        timer.start();
-        QProcess p;
-        p.start(ffmpeg, {"-v", "error", "-ss", QString::number(s - 0.5, 'f', 3), "-i", clip.Path, "-frames:v", "1", "-f",
-                         "null", "-"});
-        p.waitForFinished(60000);
-        cli.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
+    for (int s = 1; !ffmpeg.isEmpty() && s < 11; ++s)
+        cli.push_back(CliMs(ffmpeg, clip.Path, s - 0.5));
     std::printf("scrub in the window (720p, GOP 250, 3 B-frames, %d moves in %.1f s): %zu frames shown = %.1f per second, "
                 "%zu moves reached their exact frame, median %.1f ms (max %.1f ms) from the move to it; "
                 "ffmpeg -ss T -i F -frames:v 1 median %.1f ms; ratio %.2f (target at most 0.5); "

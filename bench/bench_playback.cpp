@@ -2,6 +2,7 @@
 // callback that only counts. Prints how many frames came more than one frame
 // period late and the CPU seconds spent per second of video, against plain
 // decoding of the same frames in the same run.
+#include "BenchSupport.h"
 #include "DecodePlayer.h"
 #include "FixtureVideo.h"
 
@@ -47,15 +48,8 @@ int main(int argc, char** argv)
     clip.BFrames = 2;
     // Writing 1080p takes a while: keep the clip between runs.
     clip.Path = QDir::tempPath() + "/ganterly-bench-playback-1080p30.mp4";
-    if (!QFileInfo::exists(clip.Path)) {
-        std::printf("writing %s ...\n", qPrintable(clip.Path));
-        std::fflush(stdout);
-        QString error;
-        if (!WriteFixtureVideo(clip, &error)) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 1;
-        }
-    }
+    if (!EnsureClip(clip))
+        return 1;
     const double videoSeconds = double(clip.FrameCount) * clip.FrameRateDen / clip.FrameRateNum;
     const double periodMs = 1000.0 * clip.FrameRateDen / clip.FrameRateNum;
 

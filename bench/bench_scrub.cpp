@@ -5,6 +5,7 @@
 // against the FFmpeg command line reaching one exact frame.
 //
 //   bench_scrub [SECONDS_OF_VIDEO] [SECONDS_OF_DRAG]
+#include "BenchSupport.h"
 #include "DecodePlayer.h"
 #include "FixtureVideo.h"
 #include "FFDecoder.h"
@@ -12,20 +13,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <vector>
 
-namespace {
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -41,13 +34,8 @@ int main(int argc, char** argv)
     clip.GopLength = 250;
     clip.BFrames = 3;
     clip.FrameCount = seconds * clip.FrameRateNum;
-    if (!QFile::exists(clip.Path)) {
-        QString error;
-        if (!WriteFixtureVideo(clip, &error)) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 1;
-        }
-    }
+    if (!EnsureClip(clip))
+        return 1;
     TFFDecoder decoder;
     if (!decoder.LoadFile(clip.Path)) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(clip.Path));
@@ -109,15 +97,8 @@ int main(int argc, char** argv)
         return 0;
     }
     std::vector<double> cli;
-    for (int s = 1; s < std::min(seconds, 11); ++s) {
-        QElapsedTimer timer;
-        timer.start();
-        QProcess p;
-        p.start(ffmpeg, {"-v", "error", "-ss", QString::number(s - 0.5, 'f', 3), "-i", clip.Path, "-frames:v", "1", "-f",
-                         "null", "-"});
-        p.waitForFinished(60000);
-        cli.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
+    for (int s = 1; s < std::min(seconds, 11); ++s)
+        cli.push_back(CliMs(ffmpeg, clip.Path, s - 0.5));
     std::printf("ffmpeg -ss T -i F -frames:v 1: median %.1f ms; ours / command line: %.2f (target at most 0.5)\n",
                 Median(cli), Median(toExact) / std::max(1e-9, Median(cli)));
     return 0;

@@ -3,6 +3,7 @@
 // read from the files (each once), then with all of them in memory.
 //
 //   bench_strip [PHOTOS] [DISTINCT_FILES]
+#include "BenchSupport.h"
 #include "TzelGroupView.h"
 
 #include <QApplication>
@@ -15,12 +16,6 @@
 #include <vector>
 
 namespace {
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 struct Pass { double totalMs = 0, medianMs = 0, maxMs = 0; int repaints = 0, painted = 0; };
 
 // Scrolls from the start to the far end in steps of `step` pixels.

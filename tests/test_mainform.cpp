@@ -34,11 +34,11 @@ struct TDialogCall {
     int count = 0;
 };
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public MainWindowTest {
 protected:
     static void SetUpTestSuite()
     {
-        gApp = new TApp(QStringLiteral(GANTERLY_BIN_DIR "/"));
+        MainWindowTest::SetUpTestSuite();
         const QString dir = MakeTempDir(QStringLiteral("mainform"));
         gClip = dir + QStringLiteral("clip.mp4");
         TFixtureVideo v;
@@ -47,23 +47,6 @@ protected:
         ASSERT_TRUE(WriteFixtureVideo(v));
         gAudio = dir + QStringLiteral("tone.m4a");
         ASSERT_TRUE(WriteFixtureAudio(gAudio, 1.0, false));
-    }
-    static void TearDownTestSuite()
-    {
-        delete gApp;
-        gApp = nullptr;
-    }
-    void SetUp() override
-    {
-        TestMsgBox::Clear();
-        form = std::make_unique<TMainForm>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    }
-    void TearDown() override
-    {
-        form.reset();
-        SetOpenDialogHandler({});
     }
     // The open command answered with `file` (empty: cancelled).
     void Open(const QString& file)
@@ -97,9 +80,7 @@ protected:
     }
     static int IndexOfFile(const QString& file) { return ReadFixtureIndex(QImage(file)); }
 
-    static inline TApp* gApp = nullptr;
     static inline QString gClip, gAudio;
-    std::unique_ptr<TMainForm> form;
     TDialogCall call;
 };
 

@@ -1047,40 +1047,35 @@ bool TMainForm::ApplyTimeEdits()
     return changed;
 }
 
+// The frame a Start or End command takes: from the strip's menu the one
+// selected thumbnail (none or several: the bound stays); otherwise the frame
+// playback showed last, the frame a pending seek shows, the still frame, or 0.
+void TMainForm::SetBoundFromFrame(int64_t& bound, TzelTimeEdit* edit, bool fromMenu)
+{
+    if (!fromMenu) {
+        if (FPlayThread && FPlayShown)
+            bound = FPlayThread->LastPTS;
+        else if (FSeekThread || (FPlayThread && FCurFrame == nullptr))
+            bound = FCurPos;   // the frame the player shows
+        else
+            bound = FCurFrame ? FCurFrame->PTS : 0;
+    } else if (ShotView->GetSelCount() == 1) {
+        bound = static_cast<TVGFrame*>(ShotView->GetSelPhoto(0)->Data)->PTS;
+    }
+    SetNoChange(edit, FormatPTS(bound, 3));
+    ShotView->viewport()->update();
+}
+
 void TMainForm::acStartTimeExecute(QObject* sender)
 {
-    if (!FProj)
-        return;
-    if (sender != pmiStartTime) {
-        if (FPlayThread && FPlayShown)
-            FProj->StartPTS = FPlayThread->LastPTS;
-        else if (FSeekThread || (FPlayThread && FCurFrame == nullptr))
-            FProj->StartPTS = FCurPos;   // the frame the player shows
-        else
-            FProj->StartPTS = FCurFrame ? FCurFrame->PTS : 0;
-    } else if (ShotView->GetSelCount() == 1) {
-        FProj->StartPTS = static_cast<TVGFrame*>(ShotView->GetSelPhoto(0)->Data)->PTS;
-    }
-    SetNoChange(edtStart, FormatPTS(FProj->StartPTS, 3));
-    ShotView->viewport()->update();
+    if (FProj)
+        SetBoundFromFrame(FProj->StartPTS, edtStart, sender == pmiStartTime);
 }
 
 void TMainForm::acEndTimeExecute(QObject* sender)
 {
-    if (!FProj)
-        return;
-    if (sender != pmiEndTime) {
-        if (FPlayThread && FPlayShown)
-            FProj->EndPTS = FPlayThread->LastPTS;
-        else if (FSeekThread || (FPlayThread && FCurFrame == nullptr))
-            FProj->EndPTS = FCurPos;
-        else
-            FProj->EndPTS = FCurFrame ? FCurFrame->PTS : 0;
-    } else if (ShotView->GetSelCount() == 1) {
-        FProj->EndPTS = static_cast<TVGFrame*>(ShotView->GetSelPhoto(0)->Data)->PTS;
-    }
-    SetNoChange(edtEnd, FormatPTS(FProj->EndPTS, 3));
-    ShotView->viewport()->update();
+    if (FProj)
+        SetBoundFromFrame(FProj->EndPTS, edtEnd, sender == pmiEndTime);
 }
 
 void TMainForm::btnMoreClick()

@@ -184,6 +184,7 @@ private:
     void TrackBarMouseUp(Qt::MouseButton button);
     void tmTrackBarTimer();
     void edtStartChange();
+    void SetBoundFromFrame(int64_t& bound, TzelTimeEdit* edit, bool fromMenu);
     // Strip
     int GroupCount() const;
     TzelPhoto* AddFramePhoto(TVGFrame* frame, int index);
