@@ -690,9 +690,8 @@ void TVGProj::DecodeBackward(TFFDecoder* decoder, int count, QObject* wnd, QList
 
 // ---- conversion -------------------------------------------------------------------
 
-TVideo2GifThread* TVGProj::StartConversion(QObject* wnd)
+TVGConvertFlag TVGProj::ConversionFlag(QObject* wnd)
 {
-    ResetLogoImage();
     TVGConvertFlag flag;
     flag.VideoFileName = VideoFileName;
     flag.GifFileName = GifFileName;
@@ -719,7 +718,13 @@ TVideo2GifThread* TVGProj::StartConversion(QObject* wnd)
     flag.FinishMsg = WM_CONVERTFINISH;
     flag.ProgressMsg = WM_CONVERTPROGRESS;
     flag.ErrorMsg = WM_CONVERTERROR;
-    auto* thread = new TVideo2GifThread(flag);
+    return flag;
+}
+
+TVideo2GifThread* TVGProj::StartConversion(QObject* wnd)
+{
+    ResetLogoImage();
+    auto* thread = new TVideo2GifThread(ConversionFlag(wnd));
     thread->Resume();
     return thread;
 }

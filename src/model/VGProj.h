@@ -262,6 +262,9 @@ public:
     // Starts the conversion of the clip into GifFileName; the thread, already
     // running, reports to wnd and belongs to the caller.
     TVideo2GifThread* StartConversion(QObject* wnd);
+    // What StartConversion hands the thread: the clip, the output choices
+    // and a copy of the overlays and deleted frames.
+    TVGConvertFlag ConversionFlag(QObject* wnd = nullptr);
 
 private:
     // The output geometry (crop, size) as the conversion receives it.
