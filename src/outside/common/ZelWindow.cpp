@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFontComboBox>
+#include <QFontDialog>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -208,4 +210,54 @@ QStringList ExecOpenDialog(QWidget* parent, const QString& filter, const QString
     const QString start = fileName.isEmpty() ? folder : fileName;
     const QString file = QFileDialog::getOpenFileName(parent, QString(), start, DialogFilterOf(filter));
     return file.isEmpty() ? QStringList() : QStringList{file};
+}
+
+namespace {
+TSaveDialogHandler gSaveDialogHandler;
+TFontDialogHandler gFontDialogHandler;
+}
+
+void SetSaveDialogHandler(TSaveDialogHandler handler) { gSaveDialogHandler = std::move(handler); }
+
+TSaveDialogHandler GetSaveDialogHandler() { return gSaveDialogHandler; }
+
+QString ExecSaveDialog(QWidget* parent, const QString& filter, const QString& folder, const QString& fileName,
+                       const QString& defaultExt)
+{
+    QString file;
+    if (gSaveDialogHandler) {
+        file = gSaveDialogHandler(parent, filter, folder, fileName, defaultExt);
+    } else {
+        QString start = folder;
+        if (!fileName.isEmpty())
+            start = QFileInfo(fileName).isAbsolute() ? fileName : folder + QFileInfo(fileName).fileName();
+        file = QFileDialog::getSaveFileName(parent, QString(), start, DialogFilterOf(filter));
+    }
+    if (!file.isEmpty() && !defaultExt.isEmpty() && QFileInfo(file).suffix().isEmpty()) {
+        QString ext = defaultExt;
+        if (!ext.startsWith(QLatin1Char('.')))
+            ext.prepend(QLatin1Char('.'));
+        file += ext;
+    }
+    return file;
+}
+
+void SetFontDialogHandler(TFontDialogHandler handler) { gFontDialogHandler = std::move(handler); }
+
+TFontDialogHandler GetFontDialogHandler() { return gFontDialogHandler; }
+
+bool ExecFontDialog(QFont& font, QColor& color, QWidget* parent)
+{
+    if (gFontDialogHandler)
+        return gFontDialogHandler(font, color, parent);
+    bool ok = false;
+    const QFont picked = QFontDialog::getFont(&ok, font, parent);
+    if (!ok)
+        return false;
+    font = picked;
+    // The desktop's font dialog has no colour: the colour dialog follows.
+    QColor c = color;
+    if (ExecColorDialog(c, parent))
+        color = c;
+    return true;
 }

@@ -5,6 +5,7 @@
 // library (it needs Qt Widgets), so the core never links window code.
 
 #include <QColor>
+#include <QFont>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -75,5 +76,22 @@ using TOpenDialogHandler = std::function<QStringList(QWidget* parent, const QStr
 void SetOpenDialogHandler(TOpenDialogHandler handler);
 TOpenDialogHandler GetOpenDialogHandler();
 QStringList ExecOpenDialog(QWidget* parent, const QString& filter, const QString& folder, const QString& fileName);
+// The one seam of every file-save dialog: the answer is the chosen file
+// (with defaultExt added when it has none), empty when the user cancelled.
+// The desktop's dialog asks before overwriting.
+using TSaveDialogHandler = std::function<QString(QWidget* parent, const QString& filter, const QString& folder,
+                                                 const QString& fileName, const QString& defaultExt)>;
+void SetSaveDialogHandler(TSaveDialogHandler handler);
+TSaveDialogHandler GetSaveDialogHandler();
+QString ExecSaveDialog(QWidget* parent, const QString& filter, const QString& folder, const QString& fileName,
+                       const QString& defaultExt);
+
+// The one seam of every font dialog: starts from font and colour, changes
+// them when the user confirms, answers whether they did.
+using TFontDialogHandler = std::function<bool(QFont& font, QColor& color, QWidget* parent)>;
+void SetFontDialogHandler(TFontDialogHandler handler);
+TFontDialogHandler GetFontDialogHandler();
+bool ExecFontDialog(QFont& font, QColor& color, QWidget* parent);
+
 // "Name|*.A;*.B|..." to the dialog's "Name (*.A *.B);;...".
 QString DialogFilterOf(const QString& formsFilter);
