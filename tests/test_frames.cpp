@@ -601,6 +601,100 @@ TEST_F(FrameGroups, FrameFilesStayWithinTheBudgetAndComeBackExactly)
     EXPECT_EQ(five->BitmapFile, kept);
 }
 
+// Files may wait in memory: the first of a group is written at once, the
+// rest when flushed, byte for byte what writing at once gives; the budget
+// drops a waiting file without ever writing it; a full disk at flush time
+// costs every waiting file (made again on demand) and says so once.
+TEST_F(FrameGroups, WaitingFramesFilesAreWrittenLaterOrNeverExactly)
+{
+    const QString direct = MakeTempDir("direct");
+    QList<TVGFrame*> reference;
+    {
+        TVGProj proj;
+        proj.LoadStreamInfo(&Decoder);
+        proj.TempFolder = direct;
+        proj.DecodeForward(&Decoder, 6, &Wnd, reference, Time(5));
+        ASSERT_EQ(reference.size(), 6);
+        QStringList bytes;
+        for (TVGFrame* f : reference) {
+            QFile file(f->BitmapFile);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            bytes << QString::fromLatin1(file.readAll().toBase64());
+        }
+        Proj.TempFolder = MakeTempDir("waiting");
+        const int64_t oneFile = reference[0]->FileBytes;
+        Proj.PictureCacheBytes = 3 * oneFile;
+        QList<TVGFrame*> list;
+        Proj.DecodeForward(&Decoder, 6, &Wnd, list, Time(5));
+        ASSERT_EQ(list.size(), 6);
+        EXPECT_FALSE(Proj.IsFileWaiting(list[0]));   // the first tells whether the folder takes files
+        EXPECT_TRUE(QFileInfo::exists(list[0]->BitmapFile));
+        for (int i = 1; i <= 3; ++i) {
+            ASSERT_TRUE(Proj.IsFileWaiting(list[i])) << i;
+            EXPECT_FALSE(QFileInfo::exists(list[i]->BitmapFile));
+            const TBitmapRows* rows = Proj.WaitingPicture(list[i]);
+            ASSERT_NE(rows, nullptr);
+            EXPECT_EQ(ReadFixtureIndex(QImage(rows->Data.data(), rows->Width, rows->Height, rows->Stride,
+                                              QImage::Format_BGR888)), 5 + i);
+        }
+        EXPECT_FALSE(Proj.IsFileWaiting(list[4]));   // beyond the cache: written at once
+        EXPECT_EQ(BitmapsIn(Proj.TempFolder).size(), 3);
+        // Asked for by the still view: written now.
+        ASSERT_TRUE(Proj.EnsureFrameFile(list[2], &Decoder));
+        EXPECT_FALSE(Proj.IsFileWaiting(list[2]));
+        EXPECT_FALSE(Proj.FlushFrameFiles(1) && Proj.FlushFrameFiles(1));
+        EXPECT_FALSE(Proj.HasWaitingFiles());
+        for (int i = 0; i < 6; ++i) {
+            QFile file(list[i]->BitmapFile);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << i;
+            EXPECT_EQ(QString::fromLatin1(file.readAll().toBase64()), bytes[i]) << i;
+            EXPECT_EQ(list[i]->FileBytes, oneFile);
+        }
+    }
+
+    // The budget drops a waiting file: nothing is written for it.
+    TVGProj proj;
+    proj.LoadStreamInfo(&Decoder);
+    proj.TempFolder = MakeTempDir("waitbudget");
+    QList<TVGFrame*> first;
+    proj.DecodeForward(&Decoder, 1, &Wnd, first, Time(20));
+    ASSERT_EQ(first.size(), 1);
+    const int64_t oneFile = first[0]->FileBytes;
+    proj.PictureCacheBytes = 10 * oneFile;
+    proj.FileBudget = 3 * oneFile;
+    QList<TVGFrame*> list;
+    proj.DecodeForward(&Decoder, 6, &Wnd, list, Time(21));
+    ASSERT_EQ(list.size(), 6);
+    EXPECT_LE(proj.FrameFileBytes(), 3 * oneFile);
+    proj.FlushFrameFiles();
+    EXPECT_LE(BitmapsIn(proj.TempFolder).size(), 3);
+    EXPECT_TRUE(list[1]->BitmapFile.isEmpty());
+    ASSERT_TRUE(proj.EnsureFrameFile(list[1], &Decoder));
+    EXPECT_EQ(ReadFixtureIndex(QImage(list[1]->BitmapFile)), 22);
+
+    // The folder goes away before the flush: one error, no waiting file left.
+    proj.FileBudget = 0;
+    QList<TVGFrame*> later;
+    proj.DecodeForward(&Decoder, 4, &Wnd, later, Time(30));
+    ASSERT_EQ(later.size(), 4);
+    ASSERT_TRUE(proj.HasWaitingFiles());
+    const QString folder = proj.TempFolder;
+    QDir(folder).removeRecursively();
+    WriteText(folder.chopped(1), "a file where the folder was");
+    proj.FrameFileError.clear();
+    EXPECT_FALSE(proj.FlushFrameFiles(1));
+    EXPECT_FALSE(proj.HasWaitingFiles());
+    EXPECT_FALSE(proj.FrameFileError.isEmpty());
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_TRUE(later[i]->BitmapFile.isEmpty()) << i;
+        EXPECT_EQ(later[i]->FileBytes, 0) << i;
+    }
+    QFile::remove(folder.chopped(1));
+    QDir().mkpath(folder);
+    ASSERT_TRUE(proj.EnsureFrameFile(later[2], &Decoder));
+    EXPECT_EQ(ReadFixtureIndex(QImage(later[2]->BitmapFile)), 32);
+}
+
 TEST_F(FrameGroups, AFreedProjectTakesItsFrameFilesAlong)
 {
     const QString folder = MakeTempDir("freed");

@@ -130,6 +130,7 @@ TEST_F(MainFormTest, OpenShowsFirstFrameAndGroupAndCancelChangesNothing)
     EXPECT_TRUE(TestMsgBox::Seen().isEmpty());
     EXPECT_EQ(ReadFixtureIndex(form->FrameBmp()), 0);
     ASSERT_EQ(form->ShotView->PhotoCount(), 30);
+    form->Proj()->FlushFrameFiles();
     for (int i = 0; i < 30; ++i) {
         auto* frame = static_cast<TVGFrame*>(form->ShotView->Photo(i)->Data);
         ASSERT_NE(frame, nullptr);
@@ -210,6 +211,7 @@ TEST_F(MainFormTest, PlayThenPauseRefillsTheStripFromThePausedFrame)
     EXPECT_EQ(form->CurFrame()->PTS, form->CurPos());
     ASSERT_GT(form->ShotView->PhotoCount(), 0);
     auto* first = static_cast<TVGFrame*>(form->ShotView->Photo(0)->Data);
+    form->Proj()->FlushFrameFiles();
     EXPECT_EQ(IndexOfFile(first->BitmapFile), still);
 }
 

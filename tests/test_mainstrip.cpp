@@ -354,6 +354,7 @@ TEST_F(MainStripTest, DroppedFrameFilesAreDecodedAgainExactly)
         QTest::mouseClick(form->btnNextMore, Qt::LeftButton);
         ASSERT_EQ(Photos(), 88);
         EXPECT_LE(proj->FrameFileBytes(), proj->FileBudget);
+        proj->FlushFrameFiles();
         EXPECT_EQ(StillIndex(), 87);
         int onDisk = 0, dropped = -1;
         for (int i = 0; i < Photos(); ++i) {
@@ -414,6 +415,7 @@ TEST_F(MainStripTest, ClosingDuringAGroupEndsItPromptly)
     EXPECT_FALSE(form->IsDecoding());
     EXPECT_GE(Photos(), 30);
     EXPECT_LT(Photos(), 59) << "the group ran to its end";
+    form->Proj()->FlushFrameFiles();
     for (int i = 0; i < Photos(); ++i)
         ASSERT_EQ(ReadFixtureIndex(QImage(Frame(i)->BitmapFile)), i);
 }

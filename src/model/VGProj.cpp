@@ -468,37 +468,64 @@ bool SaveBitmapFile(const QImage& image, const QString& fileName)
     return ImageToBitmapRows(image, rows) && WriteBitmapFile(rows, fileName);
 }
 
-QString TVGProj::WriteFrameFile(TFFDecoder* decoder, int64_t* bytes)
+bool TVGProj::CaptureFramePicture(TFFDecoder* decoder)
 {
-    const int64_t pts = decoder->CurrentPTS();
+    // Converted straight into the file's layout in a buffer kept from frame
+    // to frame, and written from there.
+    if (!FFrameRows) {
+        if (!FSpareRows.empty()) {
+            FFrameRows = std::move(FSpareRows.back());
+            FSpareRows.pop_back();
+        } else {
+            FFrameRows = std::make_unique<TBitmapRows>();
+        }
+    }
+    if (!decoder->CopyToBitmapRows(*FFrameRows)) {
+        MsgOut(QStringLiteral("MakeFrame: no picture at ") + FormatPTS(decoder->CurrentPTS(), 3) + QStringLiteral(" in \"")
+               + decoder->FileName() + QStringLiteral("\": ") + decoder->LastError());
+        return false;
+    }
+    return true;
+}
+
+QString TVGProj::NewFrameFileName()
+{
     if (TempFolder.isEmpty()) {
         MsgOut(QStringLiteral("MakeFrame: the project has no temporary folder"));
         FrameFileError = QStringLiteral("No folder for the frame pictures.");
         return {};
     }
-    // Converted straight into the file's layout in a buffer kept from frame
-    // to frame, and written from there.
-    if (!FFrameRows)
-        FFrameRows = std::make_unique<TBitmapRows>();
-    if (!decoder->CopyToBitmapRows(*FFrameRows)) {
-        MsgOut(QStringLiteral("MakeFrame: no picture at ") + FormatPTS(pts, 3) + QStringLiteral(" in \"")
-               + decoder->FileName() + QStringLiteral("\": ") + decoder->LastError());
-        return {};
-    }
     // The folder is made again if something removed it while the program ran.
     if (!QFileInfo(TempFolder).isDir())
         QDir().mkpath(TempFolder);
-    const QString file = TempFolder + CreateNewGUID() + QStringLiteral(".bmp");
+    return TempFolder + CreateNewGUID() + QStringLiteral(".bmp");
+}
+
+bool TVGProj::WriteFramePicture(const TBitmapRows& rows, const QString& file, int64_t* bytes)
+{
     QString error = QStringLiteral("no file name");
-    if (file.isEmpty() || !WriteBitmapFile(*FFrameRows, file, &error)) {
+    if (file.isEmpty() || !WriteBitmapFile(rows, file, &error)) {
         MsgOut(QStringLiteral("MakeFrame: cannot write the frame bitmap \"") + file + QStringLiteral("\": ") + error);
         FrameFileError = QStringLiteral("Cannot write the frame picture \"%1\": %2").arg(QDir::toNativeSeparators(file), error);
         if (!file.isEmpty())
             QFile::remove(file);
-        return {};
+        return false;
     }
     *bytes = QFileInfo(file).size();
-    return file;
+    FGroupWritten = true;
+    return true;
+}
+
+QString TVGProj::WriteFrameFile(TFFDecoder* decoder, int64_t* bytes)
+{
+    if (TempFolder.isEmpty()) {
+        NewFrameFileName();   // tells why
+        return {};
+    }
+    if (!CaptureFramePicture(decoder))
+        return {};
+    const QString file = NewFrameFileName();
+    return WriteFramePicture(*FFrameRows, file, bytes) ? file : QString();
 }
 
 // The decoder's current picture as a new frame of the list, its bitmap in the
@@ -508,15 +535,29 @@ TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
 {
     if (!decoder)
         return nullptr;
-    int64_t bytes = 0;
-    const QString file = WriteFrameFile(decoder, &bytes);
-    if (file.isEmpty())
+    if (TempFolder.isEmpty()) {
+        NewFrameFileName();   // tells why
+        return nullptr;
+    }
+    if (!CaptureFramePicture(decoder))
+        return nullptr;
+    const QString file = NewFrameFileName();
+    const int64_t size = FFrameRows->FileSize();
+    const bool wait = FGroupWritten && FWaitingBytes + size <= PictureCacheBytes;
+    int64_t bytes = size;
+    if (!wait && !WriteFramePicture(*FFrameRows, file, &bytes))
         return nullptr;
     TVGFrame* frame = Frames.AddFrame(file, decoder->CurrentPTS());
     frame->FileBytes = bytes;
     frame->LastUse = ++FUseClock;
+    const TBitmapRows* picture = FFrameRows.get();
+    if (wait) {
+        // The picture moves into the waiting list; the next frame takes a spare buffer.
+        FWaiting.push_back({frame, std::move(FFrameRows)});
+        FWaitingBytes += size;
+    }
     if (OnFramePicture)
-        OnFramePicture(frame, *FFrameRows);
+        OnFramePicture(frame, *picture);
     SnapRange(frame);
     KeepWithinBudget();
     return frame;
@@ -566,7 +607,15 @@ void TVGProj::KeepWithinBudget()
     for (TVGFrame* frame : withFiles) {
         if (onDisk <= budget)
             break;
-        QFile::remove(frame->BitmapFile);
+        bool waited = false;
+        for (size_t i = 0; i < FWaiting.size(); ++i)
+            if (FWaiting[i].Frame == frame) {
+                ForgetWaiting(i);   // never written: nothing to remove
+                waited = true;
+                break;
+            }
+        if (!waited)
+            QFile::remove(frame->BitmapFile);
         onDisk -= frame->FileBytes;
         frame->BitmapFile.clear();
         frame->FileBytes = 0;
@@ -577,6 +626,10 @@ bool TVGProj::EnsureFrameFile(TVGFrame* frame, TFFDecoder* decoder)
 {
     if (!frame)
         return false;
+    if (IsFileWaiting(frame) && FlushFrameFile(frame)) {
+        UseFrame(frame);
+        return true;
+    }
     if (!frame->BitmapFile.isEmpty() && QFileInfo::exists(frame->BitmapFile)) {
         UseFrame(frame);
         return true;
@@ -597,6 +650,59 @@ bool TVGProj::EnsureFrameFile(TVGFrame* frame, TFFDecoder* decoder)
     UseFrame(frame);
     KeepWithinBudget();
     return true;
+}
+
+bool TVGProj::IsFileWaiting(const TVGFrame* frame) const { return WaitingPicture(frame) != nullptr; }
+
+const TBitmapRows* TVGProj::WaitingPicture(const TVGFrame* frame) const
+{
+    for (const TWaitingFile& w : FWaiting)
+        if (w.Frame == frame)
+            return w.Rows.get();
+    return nullptr;
+}
+
+void TVGProj::ForgetWaiting(size_t index)
+{
+    TWaitingFile& w = FWaiting[index];
+    FWaitingBytes -= w.Rows->FileSize();
+    // Two buffers are enough to decode the next group without fresh pages.
+    if (FSpareRows.size() < 2)
+        FSpareRows.push_back(std::move(w.Rows));
+    FWaiting.erase(FWaiting.begin() + std::ptrdiff_t(index));
+}
+
+bool TVGProj::FlushFrameFile(TVGFrame* frame)
+{
+    for (size_t i = 0; i < FWaiting.size(); ++i) {
+        if (FWaiting[i].Frame != frame)
+            continue;
+        int64_t bytes = 0;
+        const bool ok = WriteFramePicture(*FWaiting[i].Rows, frame->BitmapFile, &bytes);
+        ForgetWaiting(i);
+        if (ok) {
+            frame->FileBytes = bytes;
+            return true;
+        }
+        // The disk is full or gone: no other waiting file is tried, each is
+        // made again when it is needed.
+        frame->BitmapFile.clear();
+        frame->FileBytes = 0;
+        while (!FWaiting.empty()) {
+            FWaiting.front().Frame->BitmapFile.clear();
+            FWaiting.front().Frame->FileBytes = 0;
+            ForgetWaiting(0);
+        }
+        return false;
+    }
+    return false;
+}
+
+bool TVGProj::FlushFrameFiles(int max)
+{
+    for (int n = 0; n < max && !FWaiting.empty(); ++n)
+        FlushFrameFile(FWaiting.front().Frame);
+    return !FWaiting.empty();
 }
 
 TVGFrame* TVGProj::FindOrMakeFrame(TFFDecoder* decoder)
@@ -656,6 +762,7 @@ void TVGProj::DecodeForward(TFFDecoder* decoder, int count, QObject* wnd, QList<
 {
     TGroupSink sink{wnd, list, count};
     StopGroup = false;
+    FGroupWritten = false;
     SendMessageTo(wnd, WM_DECODEPROGRESS, 0, count);
     if (!decoder || StopGroup || !LocateVideoPTS(decoder, time))
         return;
@@ -672,6 +779,7 @@ void TVGProj::DecodeBackward(TFFDecoder* decoder, int count, QObject* wnd, QList
 {
     TGroupSink sink{wnd, list, count};
     StopGroup = false;
+    FGroupWritten = false;
     SendMessageTo(wnd, WM_DECODEPROGRESS, 0, count);
     if (!decoder || StopGroup || time == AV_NOPTS_VALUE)
         return;

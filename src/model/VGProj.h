@@ -210,6 +210,23 @@ public:
     // clears it before a group and tells the user once after it.
     QString FrameFileError;
 
+    // Frame files may wait in memory, up to this many bytes of pictures, and
+    // be written later (FlushFrameFiles, when the window is idle) or never
+    // (the budget drops them first): decoding a group then costs little more
+    // than decoding. The first frame of each group is written at once, so a
+    // folder that cannot be written is known during the group. 0: every file
+    // is written as its frame is made.
+    int64_t PictureCacheBytes = 0;
+    bool IsFileWaiting(const TVGFrame* frame) const;
+    // The picture of a frame whose file waits; null otherwise.
+    const TBitmapRows* WaitingPicture(const TVGFrame* frame) const;
+    bool HasWaitingFiles() const { return !FWaiting.empty(); }
+    // Writes up to max waiting files, oldest first. A failure sets
+    // FrameFileError, and that frame and every other waiting one lose their
+    // file (made again on demand, as after the budget), so one full disk
+    // gives one message. Answers whether files still wait.
+    bool FlushFrameFiles(int max = INT32_MAX);
+
     void LoadStreamInfo(TFFDecoder* decoder);
     bool HasVideo() const { return VideoWidth >= 1 && VideoHeight >= 1; }
     void ApplyDefaults();
@@ -289,7 +306,20 @@ private:
     std::unique_ptr<TBitmapRows> FFrameRows;
     // The decoder's current picture into a new bitmap file; empty on failure (logged).
     QString WriteFrameFile(TFFDecoder* decoder, int64_t* bytes);
+    bool CaptureFramePicture(TFFDecoder* decoder);
+    QString NewFrameFileName();
+    bool WriteFramePicture(const TBitmapRows& rows, const QString& file, int64_t* bytes);
     void KeepWithinBudget();
+    struct TWaitingFile {
+        TVGFrame* Frame;
+        std::unique_ptr<TBitmapRows> Rows;
+    };
+    std::vector<TWaitingFile> FWaiting;      // oldest first
+    int64_t FWaitingBytes = 0;
+    std::vector<std::unique_ptr<TBitmapRows>> FSpareRows;   // buffers to reuse
+    bool FGroupWritten = false;              // a file of this group was written
+    void ForgetWaiting(size_t index);
+    bool FlushFrameFile(TVGFrame* frame);
     uint64_t FUseClock = 0;
     int64_t FShownPTS = INT64_MIN;   // the frame last shown, by time: frames come and go
 };

@@ -91,7 +91,13 @@ protected:
     TVGFrame* Frame(int photo) const { return static_cast<TVGFrame*>(form->ShotView->Photo(photo)->Data); }
     int Photos() const { return form->ShotView->PhotoCount(); }
     // The index the fixture drew into a thumbnail's frame file (-1 unreadable).
-    int PhotoIndex(int photo) const { return ReadFixtureIndex(QImage(form->ShotView->Photo(photo)->FileName())); }
+    // Files that still wait in memory are written first.
+    int PhotoIndex(int photo) const
+    {
+        if (form->Proj())
+            form->Proj()->FlushFrameFiles();
+        return ReadFixtureIndex(QImage(form->ShotView->Photo(photo)->FileName()));
+    }
     int StillIndex() const { return ReadFixtureIndex(form->FrameBmp()); }
     int FocusedPhoto() const
     {

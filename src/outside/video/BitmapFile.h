@@ -10,13 +10,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "ZelMemory.h"
+
 struct TBitmapRows {
     int Width = 0;
     int Height = 0;
     // Bytes between rows in Data: FileRowBytes() rounded up to 64, so that
     // converters may write a little past a row's end.
     int Stride = 0;
-    std::vector<uint8_t> Data;   // top row first
+    std::vector<uint8_t, TLargeBufferAllocator<uint8_t>> Data;   // top row first
 
     // Sizes the buffer for a picture, keeping its memory when it is large
     // enough (fresh pages cost more to fault in than the conversion).
