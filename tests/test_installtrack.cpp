@@ -18,7 +18,9 @@
 #include <QTcpSocket>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -238,6 +240,7 @@ TEST_F(InstallTrack, StoppingNeverWaitsOnAHangingRequest)
     QElapsedTimer clock;
     clock.start();
     StopInstallTrack(Thread);
+    RecordProperty("stop_ms", int(clock.elapsed()));
     EXPECT_LT(clock.elapsed(), 200);
     EXPECT_EQ(Thread, nullptr);
     // Cut short, the report was not made: the next start tries again.
@@ -292,6 +295,76 @@ TEST(Download, RefusesWhatIsNotAWebAddressAndOverlongAnswers)
     EXPECT_EQ(body, "untouched");
     EXPECT_TRUE(DownloadUrl(server.Url("/big"), &body));
     EXPECT_EQ(body.size(), 5000);
+}
+
+// A name lookup that hangs until released, as without a network.
+struct THangingLookup {
+    THangingLookup()
+    {
+        SetHostLookup([state = FState](const QString& host) {
+            std::unique_lock<std::mutex> lock(state->Lock);
+            ++state->Asked;
+            state->Released.wait(lock, [&] { return state->Free; });
+            return host == "localhost";
+        });
+    }
+    ~THangingLookup()
+    {
+        SetHostLookup({});
+        std::lock_guard<std::mutex> lock(FState->Lock);
+        FState->Free = true;
+        FState->Released.notify_all();
+    }
+    int Asked()
+    {
+        std::lock_guard<std::mutex> lock(FState->Lock);
+        return FState->Asked;
+    }
+    struct TState {
+        std::mutex Lock;
+        std::condition_variable Released;
+        bool Free = false;
+        int Asked = 0;
+    };
+    std::shared_ptr<TState> FState = std::make_shared<TState>();
+};
+
+TEST(Download, HostNamesAreLookedUpWithoutHoldingAnyoneUp)
+{
+    TTestServer server;
+    server.Answers["/n"] = {200, "named"};
+    QByteArray body;
+    QString error;
+    // A real lookup of a name resolves and reaches the server.
+    ASSERT_TRUE(DownloadUrl(QString(server.Url("/n")).replace("127.0.0.1", "localhost"), &body, {}, &error))
+        << error.toStdString();
+    EXPECT_EQ(body, "named");
+    // A name that does not resolve fails without a request.
+    EXPECT_FALSE(DownloadUrl("http://no-such-host.invalid/x", &body, {}, &error));
+
+    THangingLookup hanging;
+    TDownloadOptions quick;
+    quick.TimeoutMs = 150;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(DownloadUrl("http://report.example/x", &body, quick, &error));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_TRUE(error.contains("timed out")) << error.toStdString();
+    EXPECT_EQ(hanging.Asked(), 1);
+}
+
+TEST_F(InstallTrack, StoppingNeverWaitsOnAHangingNameLookup)
+{
+    THangingLookup hanging;
+    Record("http://report.example/r", "http://partner.example/p");
+    Thread = StartInstallTrack();
+    ASSERT_NE(Thread, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return hanging.Asked() == 1; }, 5000));
+    QElapsedTimer clock;
+    clock.start();
+    StopInstallTrack(Thread);
+    EXPECT_LT(clock.elapsed(), 200);
+    EXPECT_FALSE(Config.InstallTracked);
 }
 
 // ---- the user guide ----------------------------------------------------------------

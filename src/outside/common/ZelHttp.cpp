@@ -1,12 +1,91 @@
 #include "ZelHttp.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
+
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/types.h>
+
+namespace {
+std::mutex gLookupLock;
+THostLookup gLookup;
+
+bool SystemLookup(const QString& host)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    addrinfo* found = nullptr;
+    const bool ok = getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found) == 0 && found;
+    if (found)
+        freeaddrinfo(found);
+    return ok;
+}
+
+// A name lookup of the system can hang for many seconds without a network,
+// and Qt waits for its own lookups when the application ends. So the name is
+// looked up first on a thread of ours that nobody waits for; only a name that
+// resolved goes on to Qt, whose own lookup then answers at once.
+bool LookUpHost(const QString& host, const QElapsedTimer& clock, const TDownloadOptions& options, QString* why)
+{
+    if (QHostAddress().setAddress(host))
+        return true;  // an address needs no lookup
+    struct TState {
+        std::mutex Lock;
+        std::condition_variable Done;
+        bool Finished = false;
+        bool Found = false;
+    };
+    auto state = std::make_shared<TState>();
+    THostLookup lookup;
+    {
+        std::lock_guard<std::mutex> lock(gLookupLock);
+        lookup = gLookup ? gLookup : THostLookup(SystemLookup);
+    }
+    std::thread([state, lookup, host] {
+        const bool found = lookup(host);
+        std::lock_guard<std::mutex> lock(state->Lock);
+        state->Finished = true;
+        state->Found = found;
+        state->Done.notify_all();
+    }).detach();
+
+    std::unique_lock<std::mutex> lock(state->Lock);
+    while (!state->Finished) {
+        if (options.Cancelled && options.Cancelled()) {
+            *why = QStringLiteral("cancelled");
+            return false;
+        }
+        if (clock.elapsed() >= options.TimeoutMs) {
+            *why = QStringLiteral("timed out looking up ") + host;
+            return false;
+        }
+        state->Done.wait_for(lock, std::chrono::milliseconds(options.PollMs));
+    }
+    if (!state->Found)
+        *why = QStringLiteral("host not found: ") + host;
+    return state->Found;
+}
+}  // namespace
+
+void SetHostLookup(THostLookup lookup)
+{
+    std::lock_guard<std::mutex> lock(gLookupLock);
+    gLookup = std::move(lookup);
+}
 
 bool DownloadUrl(const QString& url, QByteArray* body, const TDownloadOptions& options, QString* error)
 {
@@ -23,6 +102,11 @@ bool DownloadUrl(const QString& url, QByteArray* body, const TDownloadOptions& o
         return fail(QStringLiteral("not a web address"));
     if (options.Cancelled && options.Cancelled())
         return fail(QStringLiteral("cancelled"));
+    QElapsedTimer clock;
+    clock.start();
+    QString lookupError;
+    if (!LookUpHost(address.host(), clock, options, &lookupError))
+        return fail(lookupError);
 
     // Made here, so it belongs to this thread and its replies are served by
     // the loop below.
@@ -47,7 +131,7 @@ bool DownloadUrl(const QString& url, QByteArray* body, const TDownloadOptions& o
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &loop, [&] { stop(QStringLiteral("timed out")); });
-    deadline.start(options.TimeoutMs);
+    deadline.start(std::max<qint64>(0, options.TimeoutMs - clock.elapsed()));
     QTimer poll;
     if (options.Cancelled) {
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {

@@ -20,3 +20,8 @@ struct TDownloadOptions {
 // too-long answer are failures; `error` then says which). body receives the
 // answer only on success.
 bool DownloadUrl(const QString& url, QByteArray* body, const TDownloadOptions& options = {}, QString* error = nullptr);
+
+// The name lookup DownloadUrl runs first (true: the host name resolves);
+// tests put a slow one in. None restores the system's.
+using THostLookup = std::function<bool(const QString& host)>;
+void SetHostLookup(THostLookup lookup);
