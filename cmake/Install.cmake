@@ -1,13 +1,14 @@
 # cmake --install: the program folder goes to <prefix>/lib/ganterly/, with
 # links <prefix>/bin/ganterly and <prefix>/bin/ganterly-cli, a desktop entry
 # and an icon. Every installation
-# gets a fresh installation GUID.
+# gets a fresh installation GUID and empty install report addresses.
 
 set(GANTERLY_INSTALL_DIR lib/ganterly)
 install(TARGETS ganterly ganterly-cli RUNTIME DESTINATION ${GANTERLY_INSTALL_DIR})
 install(DIRECTORY ${GANTERLY_BIN}/resource ${GANTERLY_BIN}/Skin ${GANTERLY_BIN}/Languages
   DESTINATION ${GANTERLY_INSTALL_DIR})
 install(FILES ${GANTERLY_BIN}/Sample.mp4 DESTINATION ${GANTERLY_INSTALL_DIR} OPTIONAL)
+install(FILES ${GANTERLY_BIN}/UserGuide.html DESTINATION ${GANTERLY_INSTALL_DIR})
 install(FILES ${GANTERLY_BIN}/resource/ganterly.png DESTINATION share/icons/hicolor/256x256/apps)
 
 install(CODE [[

@@ -1,6 +1,6 @@
 # Everything the program reads beside itself, laid out in bin/ as in an
 # installation: pictures drawn by ganterly-mkres, the language file, the
-# decoder library folder and the installer's record.
+# decoder library folder, the user guide and the installer's record.
 
 add_executable(ganterly-mkres tools/mkres/main.cpp)
 target_link_libraries(ganterly-mkres PRIVATE Qt6::Gui)
@@ -23,19 +23,25 @@ add_custom_command(OUTPUT ${GANTERLY_PICTURES}
 
 set(GANTERLY_COPIED
   ${GANTERLY_BIN}/Languages/English.xml
-  ${GANTERLY_BIN}/resource/FFDLL/README)
+  ${GANTERLY_BIN}/resource/FFDLL/README
+  ${GANTERLY_BIN}/UserGuide.html)
 add_custom_command(OUTPUT ${GANTERLY_COPIED}
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/resources/Languages/English.xml
           ${GANTERLY_BIN}/Languages/English.xml
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/resources/FFDLL/README
           ${GANTERLY_BIN}/resource/FFDLL/README
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/resources/UserGuide.html
+          ${GANTERLY_BIN}/UserGuide.html
   DEPENDS ${PROJECT_SOURCE_DIR}/resources/Languages/English.xml ${PROJECT_SOURCE_DIR}/resources/FFDLL/README
+          ${PROJECT_SOURCE_DIR}/resources/UserGuide.html
   VERBATIM)
 
-# Only when missing: a rebuild keeps the GUID the settings were checked against.
+# Only when missing: a rebuild keeps the GUID the settings were checked
+# against (a changed script only adds the values an older record lacks).
 add_custom_command(OUTPUT ${GANTERLY_BIN}/registry.ini
   COMMAND ${CMAKE_COMMAND} -DREGISTRY_FILE=${GANTERLY_BIN}/registry.ini -DONLY_IF_MISSING=ON
           -P ${PROJECT_SOURCE_DIR}/cmake/WriteRegistry.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/WriteRegistry.cmake
   VERBATIM)
 
 add_custom_target(ganterly_resources ALL

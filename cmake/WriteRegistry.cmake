@@ -1,15 +1,36 @@
-# Writes the installer's record with a fresh installation GUID.
+# Writes the installer's record with a fresh installation GUID and the two
+# addresses of the install report, left empty: an empty address sends nothing.
 #   cmake -DREGISTRY_FILE=<path> [-DONLY_IF_MISSING=ON] -P WriteRegistry.cmake
 # A new GUID makes the next start replace the settings by the defaults, which
-# is what a new installation should do; a build keeps the record it has.
+# is what a new installation should do; a build keeps the record it has and
+# only adds address values an older record lacks.
 if(NOT REGISTRY_FILE)
   message(FATAL_ERROR "REGISTRY_FILE not set")
 endif()
+set(address_values InstallReportUrl PartnerStatusUrl)
 if(ONLY_IF_MISSING AND EXISTS "${REGISTRY_FILE}")
+  file(READ "${REGISTRY_FILE}" record)
+  set(added "")
+  foreach(value ${address_values})
+    if(NOT record MATCHES "(^|\n)[ \t]*${value}[ \t]*=")
+      string(APPEND added "${value}=\n")
+    endif()
+  endforeach()
+  if(added)
+    if(NOT record MATCHES "\n$")
+      string(PREPEND added "\n")
+    endif()
+    file(APPEND "${REGISTRY_FILE}" "${added}")
+  endif()
+  file(TOUCH "${REGISTRY_FILE}")
   return()
 endif()
 string(RANDOM LENGTH 32 ALPHABET 0123456789ABCDEF noise)
 string(TIMESTAMP now "%Y%m%d%H%M%S%f" UTC)
 string(UUID guid NAMESPACE 6ba7b811-9dad-11d1-80b4-00c04fd430c8 NAME "${noise}${now}" TYPE SHA1 UPPER)
-file(WRITE "${REGISTRY_FILE}" "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Vexmora.ProjFile]\ninsguid={${guid}}\n")
+set(record "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Vexmora.ProjFile]\ninsguid={${guid}}\n")
+foreach(value ${address_values})
+  string(APPEND record "${value}=\n")
+endforeach()
+file(WRITE "${REGISTRY_FILE}" "${record}")
 message(STATUS "Installation record: ${REGISTRY_FILE} {${guid}}")

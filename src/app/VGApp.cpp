@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QUrl>
 
 TApp* App = nullptr;
 
@@ -21,8 +22,9 @@ const QString kLogMutex = QStringLiteral("MX_Vexmora_Log");
 const QString kInstallKey = QStringLiteral("SOFTWARE\\Classes\\Vexmora.ProjFile");
 const QString kInstallValue = QStringLiteral("insguid");
 
-// Web addresses of the maker and of the partner.
-const QString kUserGuideUrl = QStringLiteral("https://www.corvessa.example/free-ganterly/user-guide/");
+// The user guide ships beside the program; support and the partner's page
+// are web addresses.
+const QString kUserGuideFile = QStringLiteral("UserGuide.html");
 const QString kSupportUrl = QStringLiteral("https://www.corvessa.example/support/");
 const QString kPartnerUrl = QStringLiteral("https://partner.corvessa.example/");
 }  // namespace
@@ -162,7 +164,12 @@ bool TApp::CheckSingleInstance()
 
 bool TApp::HasInstallInfo() const { return !ReadRegString(HKEY_LOCAL_MACHINE, kInstallKey, kInstallValue).isEmpty(); }
 
-QString TApp::UserGuideUrl() const { return VGConfig && VGConfig->HasPartnerLinks() ? kPartnerUrl : kUserGuideUrl; }
+QString TApp::UserGuideUrl() const
+{
+    if (VGConfig && VGConfig->HasPartnerLinks())
+        return kPartnerUrl;
+    return QUrl::fromLocalFile(ExeFolder + kUserGuideFile).toString(QUrl::FullyEncoded);
+}
 
 QString TApp::SupportUrl() const { return VGConfig && VGConfig->HasPartnerLinks() ? kPartnerUrl : kSupportUrl; }
 

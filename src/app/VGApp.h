@@ -33,6 +33,8 @@ public:
     QString SkinFolder() const;
     // TempFolder + a new GUID + ext; makes TempFolder first when it is missing.
     QString TempFileName(const QString& ext);
+    // The user guide beside the program as a file:// address; in partner
+    // mode both links go to the partner's home page.
     QString UserGuideUrl() const;
     QString SupportUrl() const;
     static QString StripQuery(const QString& url);
