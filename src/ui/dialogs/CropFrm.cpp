@@ -6,6 +6,7 @@
 #include "VGProj.h"
 #include "ZelAnchors.h"
 #include "ZelCheckBox.h"
+#include "ZelFlat.h"
 #include "ZelNoChange.h"
 #include "ZelNumEdit.h"
 #include "ZelWindow.h"
@@ -74,6 +75,10 @@ TCropForm::TCropForm(QWidget* parent) : TBaseUIForm(parent)
     rbGroup->setObjectName(QStringLiteral("rbGroup"));
     rbGroup->setAccessibleName(QStringLiteral("Crop rectangle"));
     SetBounds(rbGroup, {22, 414, 525, 56}, akLeftRightBottom);
+    // The labels grey with their edits while the crop is off.
+    QPalette groupPal = rbGroup->palette();
+    groupPal.setColor(QPalette::Disabled, QPalette::WindowText, ZelFlat::TextDisabled);
+    rbGroup->setPalette(groupPal);
 
     // Each edit after its label, which also names it.
     auto field = [this](QLabel*& label, TzelNumericEdit*& edit, const char* labelName, const char* editName,

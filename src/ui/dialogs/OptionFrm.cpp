@@ -96,7 +96,7 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent)
     };
 
     gbCrop = group("gbCrop", QStringLiteral("Crop settings"), 42, 60);
-    ceCrop = colour(gbCrop, "ceCrop", {110, 24, 100, 22});
+    ceCrop = colour(gbCrop, "ceCrop", {110, 24, 130, 22});
     label(gbCrop, QStringLiteral("Area color"), {16, 24, 90, 22}, ceCrop);
     cbxShowCrop = check(gbCrop, "cbxShowCrop", QStringLiteral("Show crop area"), {256, 26, 180, 18});
 
@@ -131,7 +131,7 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent)
         sizes << QString::number(s);
     cbFontSize = combo(gbFont, "cbFontSize", TzelComboBox::csDropDown, sizes, {376, 24, 60, 22});
     label(gbFont, QStringLiteral("Size"), {336, 24, 36, 22}, cbFontSize);
-    cbColor = colour(gbFont, "cbColor", {110, 58, 100, 22});
+    cbColor = colour(gbFont, "cbColor", {110, 58, 130, 22});
     label(gbFont, QStringLiteral("Color"), {16, 58, 90, 22}, cbColor);
     cbxBold = check(gbFont, "cbxBold", QStringLiteral("Bold"), {256, 60, 80, 18});
     cbxItalic = check(gbFont, "cbxItalic", QStringLiteral("Italic"), {340, 60, 80, 18});
