@@ -120,6 +120,19 @@ TEST_F(CropFormTest, FormAsDesignedAndNamedForAccessibility)
     EXPECT_EQ(f->edtCropW->accessibleName(), QStringLiteral("Width"));
     EXPECT_EQ(f->edtCropH->accessibleName(), QStringLiteral("Height"));
     EXPECT_EQ(f->cbxCrop->text(), QStringLiteral("Use crop"));
+    // The keyboard goes through the edits, the rectangle, then OK and Cancel.
+    proj->UseCrop = true;
+    f->LoadFromProject();
+    f->edtCropH->setFocus();
+    QTest::keyClick(f->edtCropH, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), f->dcCrop->Overlay());
+    // Ctrl+Left pulls the right side in by one panel pixel: 640/409 video pixels.
+    QTest::keyClick(f->dcCrop->Overlay(), Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(Edits(*f), QRect(0, 0, 638, 480));
+    QTest::keyClick(f->dcCrop->Overlay(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), f->btnOkMe);
+    QTest::keyClick(f->btnOkMe, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), f->btnCancelMe);
     // Resizable from its borders: 8 at the sides, 4 at the top.
     EXPECT_EQ(f->HitTest(QPoint(3, 200)), HTLEFT);
     EXPECT_EQ(f->HitTest(QPoint(f->width() - 3, 200)), HTRIGHT);

@@ -121,6 +121,9 @@ TEST_F(OptionFormTest, FormAsDesignedAndNamedForAccessibility)
     EXPECT_LT(f->gbFont->geometry().bottom(), f->gbOther->y());
     EXPECT_LT(f->gbOther->geometry().bottom(), f->btnOkMe->y());
     EXPECT_LT(f->cbxApply->geometry().right(), f->btnOkMe->x());
+    f->cbxApply->setFocus();
+    QTest::keyClick(f->cbxApply, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), f->btnOkMe);
     // The size list offers the three fixed styles only.
     ASSERT_EQ(f->cbSize->count(), 3);
     EXPECT_FALSE(f->cbSize->isEditable());

@@ -114,6 +114,11 @@ TCropForm::TCropForm(QWidget* parent) : TBaseUIForm(parent)
     dcCrop->SetMode(TzelDrawCrop::dmCrop);
     dcCrop->Restricts().LoadRc(QRect());
 
+    // The base made OK and Cancel first: the keyboard reaches them last.
+    setTabOrder(cbxCrop, edtCropX);
+    setTabOrder(edtCropH, btnOkMe);
+    setTabOrder(btnOkMe, btnCancelMe);
+
     pnlShot->OnPaint = [this](QPainter& p) { pnlShotPaint(p); };
     pnlShot->OnResize = [this] { pnlShotResize(); };
     connect(cbxCrop, &QCheckBox::toggled, this, [this] { cbxCropClick(); });
@@ -183,6 +188,11 @@ void TCropForm::ShowCropRect(const QRect& videoRect)
     const double scale = double(d.width()) / VideoRect().width();
     dcCrop->SetCropRect(ScaleRect(videoRect, scale, 0).translated(d.topLeft()));
     dcCrop->SetControl(pnlShot);
+    // The rectangle takes the keyboard after the edits, before OK.
+    if (QWidget* overlay = dcCrop->Overlay()) {
+        setTabOrder(edtCropH, overlay);
+        setTabOrder(overlay, btnOkMe);
+    }
     pnlShot->update();
 }
 

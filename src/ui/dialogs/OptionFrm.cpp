@@ -155,6 +155,10 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent)
     SetBounds(btnOkMe, {kClientW - 20 - 71 - 8 - 71, 468, 71, 23});
     SetBounds(btnCancelMe, {kClientW - 20 - 71, 468, 71, 23});
 
+    // The base made OK and Cancel first: the keyboard reaches them last.
+    setTabOrder(cbxApply, btnOkMe);
+    setTabOrder(btnOkMe, btnCancelMe);
+
     connect(cbSpeed->lineEdit(), &QLineEdit::editingFinished, this, [this] { cbSpeedExit(); });
     connect(cbLoop->lineEdit(), &QLineEdit::editingFinished, this, [this] { cbLoopExit(); });
 
