@@ -369,9 +369,6 @@ TEST_F(CropFormTest, EditorTakesTheSettingsColours)
     EXPECT_EQ(f->dcCrop->LineColor(), QColor(0, 255, 0));
     EXPECT_EQ(f->dcCrop->DragPointColor(), QColor(0, 255, 0));
     EXPECT_EQ(f->dcCrop->DragPointFrame(), QColor(0, 255, 0));
-    EXPECT_EQ(f->dcCrop->LineColor2(), QColor(Qt::white));
-    EXPECT_EQ(f->dcCrop->SolidTransValue(), 80);
-    EXPECT_EQ(f->dcCrop->CropStyle(), TzelDrawCrop::csClear);
 }
 
 TEST_F(CropFormTest, ShowCropFormAnswersOkOrCancelAndRefusesAProjectWithoutVideo)
