@@ -1,6 +1,8 @@
 #include "Shots.h"
 
 #include "AboutFrm.h"
+#include "CropFrm.h"
+#include "OptionFrm.h"
 #include "MainFrm.h"
 #include "ControlShots.h"
 #include "BaseUIFrm.h"
@@ -18,6 +20,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QPixmap>
 #include <QWidget>
 #include <cstdio>
@@ -70,6 +74,33 @@ protected:
     }
 };
 
+// A 640 x 360 picture for the crop dialog when no video is at hand.
+QImage SamplePicture()
+{
+    QImage img(640, 360, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient g(0, 0, 640, 360);
+    g.setColorAt(0, QColor(0x2E, 0x6F, 0x9E));
+    g.setColorAt(1, QColor(0xE8, 0xB0, 0x5A));
+    p.fillRect(img.rect(), g);
+    p.setPen(Qt::white);
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(64);
+    p.setFont(f);
+    p.drawText(img.rect(), Qt::AlignCenter, QStringLiteral("Frame 42"));
+    return img;
+}
+
+TVGProj* SampleProject()
+{
+    static TVGProj proj;
+    proj.VideoWidth = 640;
+    proj.VideoHeight = 360;
+    proj.UseCrop = true;
+    proj.CropRect = {120, 60, 480, 300};
+    return &proj;
+}
+
 }  // namespace
 
 int ShowWindow(const QString& className)
@@ -81,6 +112,17 @@ int ShowWindow(const QString& className)
         w = std::make_unique<TAboutForm>();
     else if (className == QLatin1String("TMainForm"))
         w = std::make_unique<TMainForm>();
+    else if (className == QLatin1String("TOptionForm")) {
+        auto f = std::make_unique<TOptionForm>();
+        f->LoadFromConfig();
+        w = std::move(f);
+    } else if (className == QLatin1String("TCropForm")) {
+        static const QImage picture = SamplePicture();
+        auto f = std::make_unique<TCropForm>();
+        f->Bind(SampleProject(), &picture);
+        f->LoadFromProject();
+        w = std::move(f);
+    }
     if (!w)
         return 2;
     w->show();
@@ -128,10 +170,47 @@ int TakeShots(const QString& folder, const QString& suffix)
                 QApplication::processEvents(QEventLoop::AllEvents, 20);
             Shoot(&mainForm, file("TMainForm-playing"));
             mainForm.StopPlay();
+            // The crop dialog over the sample's frame, with a rectangle.
+            TVGProj* proj = mainForm.Proj();
+            const QImage& frame = mainForm.FrameBmp().isNull() ? mainForm.ShotImage() : mainForm.FrameBmp();
+            const bool useCrop = proj->UseCrop;
+            const TRect cropRect = proj->CropRect;
+            proj->UseCrop = true;
+            proj->CropRect = {proj->VideoWidth / 6, proj->VideoHeight / 5, proj->VideoWidth * 5 / 6, proj->VideoHeight * 4 / 5};
+            {
+                TCropForm crop;
+                crop.Bind(proj, &frame);
+                crop.LoadFromProject();
+                Shoot(&crop, file("TCropForm-sample"));
+            }
+            proj->UseCrop = useCrop;
+            proj->CropRect = cropRect;
         } else {
             std::fprintf(stderr, "cannot open %s\n", qPrintable(sample));
             ++gFailed;
         }
+    }
+    {
+        TOptionForm options;
+        options.LoadFromConfig();
+        Shoot(&options, file("TOptionForm"));
+    }
+    {
+        // Cropping off: the bare picture; then a typed rectangle over it.
+        const QImage picture = SamplePicture();
+        TVGProj* proj = SampleProject();
+        proj->UseCrop = false;
+        TCropForm off;
+        off.Bind(proj, &picture);
+        off.LoadFromProject();
+        Shoot(&off, file("TCropForm-off"));
+        proj->UseCrop = true;
+        TCropForm crop;
+        crop.Bind(proj, &picture);
+        crop.LoadFromProject();
+        Shoot(&crop, file("TCropForm"));
+        crop.resize(900, 640);
+        Shoot(&crop, file("TCropForm-large"));
     }
     {
         TMHint hint;
