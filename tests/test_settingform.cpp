@@ -407,7 +407,11 @@ TEST_F(SettingFormTest, TheLogoPageTakesAPictureThroughTheDialogAndItsSize)
 {
     const QString dir = MakeTempDir(QStringLiteral("settinglogo"));
     const QString png = dir + QStringLiteral("logo.png");
-    QImage(30, 20, QImage::Format_ARGB32).save(png);
+    {
+        QImage red(30, 20, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        red.save(png);
+    }
     const QString bad = dir + QStringLiteral("notapicture.png");
     WriteText(bad, "no picture here");
     QString filterSeen;
@@ -433,6 +437,20 @@ TEST_F(SettingFormTest, TheLogoPageTakesAPictureThroughTheDialogAndItsSize)
     EXPECT_EQ(form->edtLogoW->text(), QStringLiteral("30"));
     EXPECT_EQ(form->edtLogoH->text(), QStringLiteral("20"));
     EXPECT_EQ(form->edtLogoX->text(), QStringLiteral("4"));
+
+    // The estimate is asked with the picked logo, drawn where the output has it.
+    {
+        const TVGConvertFlag& f = form->LastEstimateFlag();
+        ASSERT_TRUE(f.OnDrawOverlay);
+        QImage out(12, 14, QImage::Format_RGB32);
+        out.fill(Qt::black);
+        QPainter p(&out);
+        f.OnDrawOverlay(&p, out.width(), out.height());
+        p.end();
+        EXPECT_EQ(QColor(out.pixel(6, 6)), QColor(Qt::red));
+        EXPECT_EQ(QColor(out.pixel(1, 1)), QColor(Qt::black));
+        EXPECT_FALSE(proj->Logo.Enabled);   // not stored yet
+    }
 
     // A file that is no picture is refused with a message; nothing changes.
     answer = bad;

@@ -776,7 +776,9 @@ TVGConvertFlag TVGProj::ConversionFlag(const TOutputChoice& choice, QObject* wnd
     // belongs to the project's file.
     QImage logoImage;
     if (choice.Logo.Enabled) {
-        if (choice.Logo.ImageFileName == Logo.ImageFileName)
+        if (!choice.LogoImage.isNull())
+            logoImage = choice.LogoImage;
+        else if (choice.Logo.ImageFileName == Logo.ImageFileName)
             logoImage = LogoImage();
         else if (QFileInfo(choice.Logo.ImageFileName).isFile())
             logoImage.load(choice.Logo.ImageFileName);

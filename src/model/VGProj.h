@@ -161,6 +161,9 @@ struct TOutputChoice {
     int GifLoop = -1;
     std::vector<TTextObj> Texts;
     TVGLogo Logo;
+    // The logo's picture when the caller has it already decoded; otherwise
+    // it is the project's (same file) or read from the file.
+    QImage LogoImage;
     uint8_t Flip = 0;
     uint8_t Rotation = 0;
     uint8_t Sequence = 0;

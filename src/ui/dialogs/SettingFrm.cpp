@@ -681,6 +681,7 @@ void TSettingForm::edtLogoButtonClick()
         MsgBox(QStringLiteral("\"%1\" is not a picture that can be read.").arg(QDir::toNativeSeparators(file)), 1, 3);
         return;
     }
+    FLogoCacheFile.clear();
     edtLogo->setText(file);
     edtLogoW->SetValue(size.width());
     edtLogoH->SetValue(size.height());
@@ -790,6 +791,14 @@ TOutputChoice TSettingForm::CurrentChoice() const
     c.Logo.Height = IntDef(edtLogoH->text(), 0);
     c.Logo.X = IntDef(edtLogoX->text(), 0);
     c.Logo.Y = IntDef(edtLogoY->text(), 0);
+    c.LogoImage = QImage();
+    if (c.Logo.Enabled && FProj && c.Logo.ImageFileName != FProj->Logo.ImageFileName) {
+        if (c.Logo.ImageFileName != FLogoCacheFile) {
+            FLogoCacheFile = c.Logo.ImageFileName;
+            FLogoCache = QFileInfo(FLogoCacheFile).isFile() ? QImage(FLogoCacheFile) : QImage();
+        }
+        c.LogoImage = FLogoCache;
+    }
     const bool h = cbxFlipH->isChecked(), v = cbxFlipV->isChecked();
     c.Flip = h && v ? 3 : h ? 1 : v ? 2 : 0;
     c.Rotation = static_cast<uint8_t>(std::clamp(cbRotate->currentIndex(), 0, 3));

@@ -154,6 +154,10 @@ private:
     QFont FTextFont;
     QColor FTextColor;
     bool FLoading = false;
+    // The picture of the logo file the dialog shows, read once per file
+    // name rather than at every estimate.
+    mutable QString FLogoCacheFile;
+    mutable QImage FLogoCache;
     TGifSizeEstimator* FEstimator = nullptr;
     TVGConvertFlag FLastEstimateFlag;
     int FEstimateRequests = 0;
