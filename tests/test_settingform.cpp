@@ -341,6 +341,7 @@ TEST_F(SettingFormTest, SpeedTextsAreReadAndNormalisedWhenTheBoxIsLeft)
         {QStringLiteral("100%"), 1.0, QStringLiteral("Keep Original")},
         {QStringLiteral("fast"), 1.0, QStringLiteral("Keep Original")},
         {QStringLiteral("33.3%"), 0.33, QStringLiteral("33%")},
+        {QStringLiteral("1e999%"), 1.0, QStringLiteral("Keep Original")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
@@ -588,14 +589,20 @@ TEST_F(SettingFormTest, TheLastPageIsRememberedOnOkOnly)
 
 TEST_F(SettingFormTest, ShowSettingFormAnswersWhetherItEndedWithOk)
 {
+    QWidget over;
+    over.setGeometry(100, 80, 800, 600);
+    over.show();
     for (bool ok : {true, false}) {
-        QTimer::singleShot(50, [ok] {
+        QRect placed;
+        QTimer::singleShot(50, [ok, &placed] {
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* f = qobject_cast<TSettingForm*>(w); f && f->isVisible())
+                if (auto* f = qobject_cast<TSettingForm*>(w); f && f->isVisible()) {
+                    placed = f->geometry();
                     QTest::mouseClick(ok ? f->btnOkMe : f->btnCancelMe, Qt::LeftButton);
+                }
         });
-        proj->GifFPS = 8;
-        EXPECT_EQ(ShowSettingForm(proj.get(), nullptr), ok);
+        EXPECT_EQ(ShowSettingForm(proj.get(), nullptr, &over), ok);
+        EXPECT_EQ(placed.center(), over.geometry().center());
     }
 }
 

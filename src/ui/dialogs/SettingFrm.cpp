@@ -154,14 +154,14 @@ TSettingForm::TSettingForm(QWidget* parent) : TBaseUIForm(parent)
     // [0] Genernal
     gbSize = Named(new TzelGroupBox(QStringLiteral("Output size"), tsGeneral), "gbSize", {});
     SetBounds(gbSize, {12, 10, page.width() - 24, 64}, akLeftTopRight);
-    MakeLabel(gbSize, QStringLiteral("Size"), {14, 28, 40, 22});
-    edtW = MakeEdit(gbSize, "edtW", QStringLiteral("Size"), {60, 28, 64, 22});
-    MakeLabel(gbSize, QStringLiteral("x"), {130, 28, 10, 22});
-    edtH = MakeEdit(gbSize, "edtH", QStringLiteral("Size height"), {144, 28, 64, 22});
+    MakeLabel(gbSize, QStringLiteral("Size"), {14, 28, 80, 22});
+    edtW = MakeEdit(gbSize, "edtW", QStringLiteral("Size"), {100, 28, 64, 22});
+    MakeLabel(gbSize, QStringLiteral("x"), {170, 28, 10, 22});
+    edtH = MakeEdit(gbSize, "edtH", QStringLiteral("Size height"), {184, 28, 64, 22});
     cbSize = MakeCombo(gbSize, "cbSize", QStringLiteral("Output size"), TzelComboBox::csDropDownList,
                        {QStringLiteral("Original size"), QStringLiteral("1/2 Original size"),
                         QStringLiteral("1/4 Original size"), QStringLiteral("Custom")},
-                       {230, 28, 170, 22});
+                       {264, 28, 170, 22});
 
     gbGif = Named(new TzelGroupBox(QStringLiteral("GIF settings"), tsGeneral), "gbGif", {});
     SetBounds(gbGif, {12, 84, page.width() - 24, 114}, akLeftTopRight);
@@ -182,8 +182,8 @@ TSettingForm::TSettingForm(QWidget* parent) : TBaseUIForm(parent)
                         QStringLiteral("3")},
                        {100, 82, 130, 22});
 
-    lblEstimate = MakeLabel(tsGeneral, QStringLiteral("Estimated size"), {26, 208, 88, 22}, "lblEstimate");
-    lblEstimateValue = MakeLabel(tsGeneral, QStringLiteral("-"), {114, 208, page.width() - 140, 22}, "lblEstimateValue");
+    lblEstimate = MakeLabel(tsGeneral, QStringLiteral("Estimated size"), {26, 208, 86, 22}, "lblEstimate");
+    lblEstimateValue = MakeLabel(tsGeneral, QStringLiteral("-"), {112, 208, page.width() - 140, 22}, "lblEstimateValue");
     lblEstimateValue->setAccessibleName(QStringLiteral("Estimated size"));
     {
         QFont bold = lblEstimateValue->font();
@@ -488,7 +488,7 @@ void TSettingForm::SpeedToText(double speed)
     if (std::abs(speed - 1.0) < 1e-12)
         SetNoChange(cbSpeed, 0);
     else
-        SetNoChange(cbSpeed, QStringLiteral("%1%").arg(static_cast<qint64>(std::llround(speed * 100))));
+        SetNoChange(cbSpeed, QString::number(std::nearbyint(speed * 100), 'f', 0) + QLatin1Char('%'));
     if (!FLoading)
         RequestEstimate();
 }
@@ -500,7 +500,9 @@ double TSettingForm::TextToSpeed() const
         return 1.0;
     if (text.endsWith(QLatin1Char('%')))
         text.chop(1);
-    return StrToFloatDefEx(text.trimmed(), 100) / 100.0;
+    const double speed = StrToFloatDefEx(text.trimmed(), 100) / 100.0;
+    // A number beyond the double range reads as no number.
+    return std::isfinite(speed) ? speed : 1.0;
 }
 
 void TSettingForm::cbSpeedExit() { SpeedToText(TextToSpeed()); }
@@ -844,6 +846,12 @@ QString TSettingForm::EstimateText(int64_t bytes, int64_t frames)
 bool ShowSettingForm(TVGProj* proj, const QImage* frame, QWidget* over)
 {
     TSettingForm form(over);
+    // Centred on the window it is opened over.
+    if (over) {
+        QRect r(QPoint(), form.size());
+        r.moveCenter(over->window()->geometry().center());
+        form.move(r.topLeft());
+    }
     form.SetProject(proj);
     form.PreparePreview(frame);
     form.LoadFromProject();
