@@ -242,6 +242,12 @@ TSettingForm::TSettingForm(QWidget* parent) : TBaseUIForm(parent)
     SetBounds(cbxLogo, {16, 14, 160, 22});
     pnlLogo = Named(new TzelPanel(tsLogo), "pnlLogo", QStringLiteral("Logo"));
     pnlLogo->SetTransparent(true);
+    {
+        // Its labels grey out with the edits when the logo is off.
+        QPalette pal = pnlLogo->palette();
+        pal.setColor(QPalette::Disabled, QPalette::WindowText, ZelFlat::TextDisabled);
+        pnlLogo->setPalette(pal);
+    }
     SetBounds(pnlLogo, {16, 46, page.width() - 32, 110}, akLeftTopRight);
     MakeLabel(pnlLogo, QStringLiteral("Logo"), {0, 0, 60, 22});
     edtLogo = Named(new TzelButtonEdit(pnlLogo), "edtLogo", QStringLiteral("Logo"));
