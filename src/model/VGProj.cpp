@@ -268,15 +268,17 @@ QSize TVGProj::GetGifSize() const
     return VGConvertPlan::WrittenSize(flag, VideoWidth, VideoHeight);
 }
 
-double TVGProj::GetScaleFactor() const
+double TVGProj::ScaleFactorOf(TSizeStyle style)
 {
-    switch (SizeStyle) {
+    switch (style) {
     case ssHalf: return 0.5;
     case ssQuarter: return 0.25;
     case ssCustom: return -1.0;
     default: return 1.0;
     }
 }
+
+double TVGProj::GetScaleFactor() const { return ScaleFactorOf(SizeStyle); }
 
 // With no base size there is nothing to scale; 0 keeps infinities out of the drawing.
 double TVGProj::CustomScale(int custom, int base) const
@@ -399,27 +401,38 @@ bool TOverlaySnapshot::IsFrameDeleted(int64_t pts) const
     return std::binary_search(FDeleted.begin(), FDeleted.end(), pts);
 }
 
-std::shared_ptr<const TOverlaySnapshot> TVGProj::TakeSnapshot()
+std::shared_ptr<const TOverlaySnapshot> TVGProj::MakeSnapshot(const std::vector<const TTextObj*>& texts,
+                                                               const TVGLogo& logo, const QImage& logoImage,
+                                                               double scaleX, double scaleY)
 {
     auto snap = std::make_shared<TOverlaySnapshot>();
-    snap->FTexts.reserve(static_cast<size_t>(Texts.Count()));
-    for (int i = 0; i < Texts.Count(); ++i)
-        snap->FTexts.push_back(*Texts[i]);
-    snap->FLogoEnabled = Logo.Enabled;
-    snap->FLogo = Logo;
-    if (Logo.Enabled)
-        snap->FLogoImage = LogoImage();
+    snap->FTexts.reserve(texts.size());
+    for (const TTextObj* text : texts)
+        snap->FTexts.push_back(*text);
+    snap->FLogoEnabled = logo.Enabled;
+    snap->FLogo = logo;
+    if (logo.Enabled)
+        snap->FLogoImage = logoImage;
     if (UseCrop) {
         const TRect crop = OutputCrop();   // as the conversion clips it
         snap->FOffset = QPointF(crop.Left, crop.Top);
     }
-    snap->FScaleX = GetScaleX();
-    snap->FScaleY = GetScaleY();
+    snap->FScaleX = scaleX;
+    snap->FScaleY = scaleY;
     for (int i = 0; i < Frames.Count(); ++i)
         if (Frames[i]->Deleted && InRange(Frames[i]->PTS))
             snap->FDeleted.push_back(Frames[i]->PTS);
     std::sort(snap->FDeleted.begin(), snap->FDeleted.end());
     return snap;
+}
+
+std::shared_ptr<const TOverlaySnapshot> TVGProj::TakeSnapshot()
+{
+    std::vector<const TTextObj*> texts;
+    texts.reserve(static_cast<size_t>(Texts.Count()));
+    for (int i = 0; i < Texts.Count(); ++i)
+        texts.push_back(Texts[i]);
+    return MakeSnapshot(texts, Logo, Logo.Enabled ? LogoImage() : QImage(), GetScaleX(), GetScaleY());
 }
 
 void TVGProj::DrawPreviewOverlays(QImage& bitmap)
@@ -826,6 +839,66 @@ TVGConvertFlag TVGProj::ConversionFlag(QObject* wnd)
     flag.FinishMsg = WM_CONVERTFINISH;
     flag.ProgressMsg = WM_CONVERTPROGRESS;
     flag.ErrorMsg = WM_CONVERTERROR;
+    return flag;
+}
+
+TOutputChoice TVGProj::OutputChoice() const
+{
+    TOutputChoice c;
+    c.SizeStyle = SizeStyle;
+    c.CustomWidth = CustomWidth;
+    c.CustomHeight = CustomHeight;
+    c.GifFPS = GifFPS;
+    c.GifSpeed = GifSpeed;
+    c.GifLoop = GifLoop;
+    c.Texts.reserve(static_cast<size_t>(Texts.Count()));
+    for (int i = 0; i < Texts.Count(); ++i)
+        c.Texts.push_back(*Texts[i]);
+    c.Logo = Logo;
+    c.Flip = Flip;
+    c.Rotation = Rotation;
+    c.Sequence = Sequence;
+    return c;
+}
+
+TVGConvertFlag TVGProj::ConversionFlag(const TOutputChoice& choice, QObject* wnd)
+{
+    TVGConvertFlag flag = ConversionFlag(wnd);
+    flag.ScaleFactor = ScaleFactorOf(choice.SizeStyle);
+    flag.CustomWidth = choice.CustomWidth;
+    flag.CustomHeight = choice.CustomHeight;
+    flag.Rotation = choice.Rotation;
+    flag.GifFPS = choice.GifFPS;
+    flag.GifSpeed = choice.GifSpeed;
+    flag.GifLoop = choice.GifLoop;
+    flag.Flip = choice.Flip;
+    flag.Sequence = choice.Sequence;
+
+    const QSize base = BaseSize();
+    auto scale = [&](int custom, int side) {
+        if (flag.ScaleFactor != -1.0)
+            return flag.ScaleFactor;
+        return side > 0 ? static_cast<double>(custom) / side : 0.0;
+    };
+    // A logo file other than the project's is read here: the cached picture
+    // belongs to the project's file.
+    QImage logoImage;
+    if (choice.Logo.Enabled) {
+        if (!choice.LogoImage.isNull())
+            logoImage = choice.LogoImage;
+        else if (choice.Logo.ImageFileName == Logo.ImageFileName)
+            logoImage = LogoImage();
+        else if (QFileInfo(choice.Logo.ImageFileName).isFile())
+            logoImage.load(choice.Logo.ImageFileName);
+    }
+    std::vector<const TTextObj*> texts;
+    for (const TTextObj& text : choice.Texts)
+        texts.push_back(&text);
+    std::shared_ptr<const TOverlaySnapshot> snap = MakeSnapshot(
+        texts, choice.Logo, logoImage, scale(choice.CustomWidth, base.width()), scale(choice.CustomHeight, base.height()));
+    flag.OnDrawOverlay = nullptr;
+    if (snap->HasOverlays())
+        flag.OnDrawOverlay = [snap](QPainter* painter, int, int) { snap->Draw(*painter); };
     return flag;
 }
 

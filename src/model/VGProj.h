@@ -149,6 +149,26 @@ private:
     std::vector<int64_t> FDeleted;   // sorted
 };
 
+// The output choices the settings dialog edits, so that the conversion's
+// record can be built from values not yet stored in the project (the size
+// estimate while the dialog is open).
+struct TOutputChoice {
+    TSizeStyle SizeStyle = ssOriginal;
+    int CustomWidth = 0;
+    int CustomHeight = 0;
+    int GifFPS = 0;
+    double GifSpeed = 1.0;
+    int GifLoop = -1;
+    std::vector<TTextObj> Texts;
+    TVGLogo Logo;
+    // The logo's picture when the caller has it already decoded; otherwise
+    // it is the project's (same file) or read from the file.
+    QImage LogoImage;
+    uint8_t Flip = 0;
+    uint8_t Rotation = 0;
+    uint8_t Sequence = 0;
+};
+
 // Two times are the same when equal, or under a millisecond apart with the
 // same "hh:mm:ss.mmm" text.
 bool SamePTS(int64_t a, int64_t b);
@@ -282,10 +302,20 @@ public:
     // What StartConversion hands the thread: the clip, the output choices
     // and a copy of the overlays and deleted frames.
     TVGConvertFlag ConversionFlag(QObject* wnd = nullptr);
+    // The same record with the choices in place of the project's own.
+    TVGConvertFlag ConversionFlag(const TOutputChoice& choice, QObject* wnd = nullptr);
+    // The project's own choices.
+    TOutputChoice OutputChoice() const;
+    // 1, 1/2, 1/4, or -1 for the custom size.
+    static double ScaleFactorOf(TSizeStyle style);
 
 private:
     // The output geometry (crop, size) as the conversion receives it.
     void FillGeometry(TVGConvertFlag& flag) const;
+    // The overlays and deleted frames of output frames, for texts and a logo
+    // scaled from source pixels by the factors.
+    std::shared_ptr<const TOverlaySnapshot> MakeSnapshot(const std::vector<const TTextObj*>& texts, const TVGLogo& logo,
+                                                         const QImage& logoImage, double scaleX, double scaleY);
     // The crop as the conversion applies it: clipped to the video.
     TRect OutputCrop() const;
     double CustomScale(int custom, int base) const;

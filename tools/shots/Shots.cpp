@@ -7,11 +7,16 @@
 #include "ControlShots.h"
 #include "BaseUIFrm.h"
 #include "MHintWindow.h"
+#include "SettingFrm.h"
+#include "ZelCheckBox.h"
+#include "ZelComboBox.h"
+#include "ZelPageControl.h"
 #include "TzelButton.h"
 #include "WidgetShots.h"
 
 #include "TzelGroupView.h"
 #include "VGFrames.h"
+#include "VGConfig.h"
 #include "VGProj.h"
 #include "ZelMaskEdit.h"
 #include "ZelNoChange.h"
@@ -110,6 +115,8 @@ int ShowWindow(const QString& className)
         w = std::make_unique<TSampleDialog>();
     else if (className == QLatin1String("TAboutForm"))
         w = std::make_unique<TAboutForm>();
+    else if (className == QLatin1String("TSettingForm"))
+        w = std::make_unique<TSettingForm>();
     else if (className == QLatin1String("TMainForm"))
         w = std::make_unique<TMainForm>();
     else if (className == QLatin1String("TOptionForm")) {
@@ -163,6 +170,28 @@ int TakeShots(const QString& folder, const QString& suffix)
                 mainForm.ShotViewSelectedChange();
             }
             Shoot(&mainForm, file("TMainForm-still"));
+            // The output settings on the clip, one shot per page, with a
+            // text to list and the preview turned and flipped.
+            TVGProj* proj = mainForm.Proj();
+            {
+                TTextObj* text = proj->Texts.Add();
+                text->Text = QStringLiteral("Hello");
+                if (VGConfig)
+                    VGConfig->ApplyDefaultFont(text);
+                TSettingForm setting(&mainForm);
+                setting.SetProject(proj);
+                setting.PreparePreview(&mainForm.FrameBmp());
+                setting.LoadFromProject();
+                setting.cbRotate->setCurrentIndex(1);
+                setting.cbxFlipH->click();
+                const char* pages[] = {"TSettingForm", "TSettingForm-text", "TSettingForm-logo", "TSettingForm-flip",
+                                       "TSettingForm-sequence"};
+                for (int i = 0; i < 5; ++i) {
+                    setting.PageControl1->setCurrentIndex(i);
+                    Shoot(&setting, file(pages[i]));
+                }
+            }
+            proj->Texts.Clear();
             mainForm.acPlayExecute();
             QElapsedTimer t;
             t.start();

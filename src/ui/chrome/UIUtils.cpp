@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QThread>
+#include <QWidget>
 
 namespace {
 int ShowMessageBox(const QString& text, const QString& caption, int buttons, int icon)
@@ -75,4 +76,16 @@ bool IsInvisiblePlatform()
 {
     const QString p = QGuiApplication::platformName();
     return p == QLatin1String("offscreen") || p == QLatin1String("minimal");
+}
+
+void SetChildrenEnabled(QWidget* container, bool enabled)
+{
+    if (!container)
+        return;
+    for (QWidget* child : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow())
+            continue;
+        SetChildrenEnabled(child, enabled);
+        child->setEnabled(enabled);
+    }
 }

@@ -11,3 +11,9 @@ void InstallFontSubstitutes();
 
 // True on window-system plugins that show nothing to a person.
 bool IsInvisiblePlatform();
+
+class QWidget;
+// Enables or disables every control inside the container, at any depth
+// (a nested container's children first, then the nested container); the
+// container itself is left as it is.
+void SetChildrenEnabled(QWidget* container, bool enabled);
