@@ -465,6 +465,15 @@ TEST_F(PreviewTest, ASmallGifKeepsTheDesignSizeAndIsCentred)
             EXPECT_LE(row[i - 1]->geometry().right(), row[i]->x()) << row[i]->objectName().toStdString();
         }
     }
+    // Every control says what it is.
+    for (QWidget* w : {static_cast<QWidget*>(form->ceBK), static_cast<QWidget*>(form->btnFolder),
+                       static_cast<QWidget*>(form->btnOkMe), static_cast<QWidget*>(form->lblInfo),
+                       static_cast<QWidget*>(form->Image1)}) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << w->objectName().toStdString();
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(form->ceBK)->text(QAccessible::Name), QStringLiteral("BK Color"));
     // It plays: both colours show in the picture within a few frames.
     QSet<QRgb> seen;
     EXPECT_TRUE(PumpUntil([&] {
@@ -665,6 +674,27 @@ TEST_F(PreviewTest, SavingOverAnExistingGifReplacesItWhole)
     QTest::mouseClick(form.btnOkMe, Qt::LeftButton);
     EXPECT_EQ(ReadAll(real.GifFileName), before);
     EXPECT_TRUE(TestMsgBox::Seen().isEmpty());
+}
+
+TEST_F(PreviewTest, ShowPreviewFormRunsUntilClosedAfterASave)
+{
+    WriteGif(proj.GifFileName, 60, 40, {qRgb(1, 2, 3), qRgb(3, 2, 1)}, {10, 10});
+    const QString target = dir + QStringLiteral("videos/My clip.gif");
+    SetSaveDialogHandler([&](QWidget*, const QString&, const QString&, const QString& n, const QString&) { return n; });
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* f = qobject_cast<TPreviewForm*>(w); f && f->isVisible()) {
+                shown = true;
+                EXPECT_TRUE(f->Player()->IsRunning());
+                QTest::mouseClick(f->btnOkMe, Qt::LeftButton);
+                QTest::keyClick(f, Qt::Key_Escape);
+            }
+    });
+    ShowPreviewForm(&proj);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(ReadAll(target), ReadAll(proj.GifFileName));
+    EXPECT_EQ(Count(kCloseText), 0);
 }
 
 TEST_F(PreviewTest, AnUnreadableGifIsReportedAndTheWindowDoesNotOpen)

@@ -114,18 +114,16 @@ QString FileSizeText(int64_t bytes)
     return QStringLiteral("%1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1);
 }
 
-QString GifInfoText(const TGifInfo& info)
+QStringList GifInfoParts(const TGifInfo& info)
 {
     if (!info.Valid)
         return {};
-    const QString frames = info.Frames == 1 ? QStringLiteral("1 frame") : QStringLiteral("%1 frames").arg(info.Frames);
-    return QStringLiteral("%1 x %2 \u00B7 %3 \u00B7 %4 s \u00B7 %5")
-        .arg(info.Width)
-        .arg(info.Height)
-        .arg(frames)
-        .arg(double(info.PlayTimeMs) / 1000.0, 0, 'f', 2)
-        .arg(FileSizeText(info.FileSize));
+    return {QStringLiteral("%1 x %2").arg(info.Width).arg(info.Height),
+            info.Frames == 1 ? QStringLiteral("1 frame") : QStringLiteral("%1 frames").arg(info.Frames),
+            QStringLiteral("%1 s").arg(double(info.PlayTimeMs) / 1000.0, 0, 'f', 2), FileSizeText(info.FileSize)};
 }
+
+QString GifInfoText(const TGifInfo& info) { return GifInfoParts(info).join(QStringLiteral(" \u00B7 ")); }
 
 // ---- the player ---------------------------------------------------------------------
 

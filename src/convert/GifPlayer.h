@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 
@@ -27,7 +28,9 @@ TGifInfo ReadGifInfo(const QString& path);
 // Delays under 20 ms (0 and 1 centisecond) play as 100 ms, as browsers
 // show them: such files were made for those viewers.
 int PlayedDelayMs(int delayMs);
-// "480 x 270 · 45 frames · 3.00 s · 1.2 MB".
+// "480 x 270", "45 frames", "3.00 s", "1.2 MB"; none for an invalid file.
+QStringList GifInfoParts(const TGifInfo& info);
+// The parts in one line: "480 x 270 · 45 frames · 3.00 s · 1.2 MB".
 QString GifInfoText(const TGifInfo& info);
 QString FileSizeText(int64_t bytes);
 

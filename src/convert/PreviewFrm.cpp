@@ -54,7 +54,7 @@ TPreviewForm::TPreviewForm(QWidget* parent) : TBaseUIForm(parent)
     ceBK->setObjectName(QStringLiteral("ceBK"));
     ceBK->setAccessibleName(QStringLiteral("BK Color"));
     ceBK->SetSelectedColor(Qt::white);
-    SetBounds(ceBK, {64, row, 74, 23}, akBottomLeft);
+    SetBounds(ceBK, {64, row, ceBK->sizeHint().width(), 23}, akBottomLeft);
     Label1->setBuddy(ceBK);
     connect(ceBK, &TzelColorEdit::ColorChanged, this, &TPreviewForm::ceBKChange);
 
@@ -70,11 +70,13 @@ TPreviewForm::TPreviewForm(QWidget* parent) : TBaseUIForm(parent)
     SetBounds(btnCancelMe, {kClientW - 91, row, 71, 23}, akBottomRight);
     btnFolder = new TzelButton(QStringLiteral("Open Output Folder"), this);
     btnFolder->setObjectName(QStringLiteral("btnFolder"));
-    SetBounds(btnFolder, {kClientW - 91 - 6 - 118, row, 118, 23}, akBottomRight);
+    SetBounds(btnFolder, {kClientW - 91 - 6 - 112, row, 112, 23}, akBottomRight);
     btnFolder->setEnabled(false);
     connect(btnFolder, &TzelButton::clicked, this, [this] { btnFolderClick(); });
-    SetBounds(btnOkMe, {kClientW - 91 - 6 - 118 - 6 - 92, row, 92, 23}, akBottomRight);
-    SetBounds(lblInfo, {146, row, btnOkMe->x() - 8 - 146, 23}, akLeftRightBottom);
+    SetBounds(btnOkMe, {btnFolder->x() - 6 - 86, row, 86, 23}, akBottomRight);
+    // Two short lines beside the colour box: size and frames, time and bytes.
+    const int infoX = ceBK->x() + ceBK->width() + 8;
+    SetBounds(lblInfo, {infoX, row - 4, btnOkMe->x() - 8 - infoX, 31}, akLeftRightBottom);
 
     // Tab order along the bottom row, left to right.
     setTabOrder(ceBK, btnOkMe);
@@ -145,10 +147,11 @@ bool TPreviewForm::LoadGif()
     }
     FGifWidth = FPlayer->Size().width();
     FGifHeight = FPlayer->Size().height();
-    const QString info = GifInfoText(ReadGifInfo(file));
+    FInfoParts = GifInfoParts(ReadGifInfo(file));
+    const QString info = FInfoParts.join(QStringLiteral(" \u00B7 "));
     lblInfo->setToolTip(info);
     lblInfo->setAccessibleDescription(info);
-    lblInfo->setText(CompressStr(info, lblInfo->fontMetrics(), lblInfo->width()));
+    ShowInfo();
 
     const QRect area = GetWorkArea();
     const int w = std::min(std::max(width(), FGifWidth + kExtraW), area.width());
@@ -184,6 +187,17 @@ void TPreviewForm::ShowFrame()
     QPixmap pix = QPixmap::fromImage(std::move(shown));
     pix.setDevicePixelRatio(dpr);
     Image1->SetPicture(pix);
+}
+
+// Each line shortened to the label's width when the window is narrow; the
+// whole text stays in the tooltip.
+void TPreviewForm::ShowInfo()
+{
+    const QString sep = QStringLiteral(" \u00B7 ");
+    QStringList lines;
+    for (int i = 0; i < FInfoParts.size(); i += 2)
+        lines << CompressStr(FInfoParts.mid(i, 2).join(sep), lblInfo->fontMetrics(), lblInfo->width());
+    lblInfo->setText(lines.join(QLatin1Char('\n')));
 }
 
 void TPreviewForm::ceBKChange(const QColor& color) { pnlGIF->SetColor(color); }
@@ -241,7 +255,7 @@ bool TPreviewForm::eventFilter(QObject* watched, QEvent* event)
         if (watched == pnlGIF)
             LayoutGif();
         else if (watched == lblInfo)
-            lblInfo->setText(CompressStr(lblInfo->toolTip(), lblInfo->fontMetrics(), lblInfo->width()));
+            ShowInfo();
     }
     return TBaseUIForm::eventFilter(watched, event);
 }

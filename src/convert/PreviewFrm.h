@@ -5,6 +5,8 @@
 
 #include "BaseUIFrm.h"
 
+#include <QStringList>
+
 class QLabel;
 class TGifPlayer;
 class TVGProj;
@@ -58,11 +60,13 @@ protected:
 
 private:
     void ShowFrame();
+    void ShowInfo();
 
     TVGProj* FProj = nullptr;
     TGifPlayer* FPlayer = nullptr;
     int FGifWidth = 0, FGifHeight = 0;
     QString FSaveFolder, FSaveFileName, FSavedFile;
+    QStringList FInfoParts;
 };
 
 // Shows the project's converted GIF until the user closes the window.
