@@ -30,6 +30,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QScreen>
 #include <QSet>
 #include <QTest>
@@ -355,6 +356,20 @@ TEST(GifInfo, SizeFramesPlayTimeAndTextAsPlayed)
     EXPECT_EQ(info.Frames, ParseGif(gif).Delays.size());
     EXPECT_EQ(GifInfoText(info), QStringLiteral("40 x 30 \u00B7 4 frames \u00B7 0.45 s \u00B7 %1 B").arg(info.FileSize));
     EXPECT_EQ(FileSizeText(1536), QStringLiteral("1.5 KB"));
+    {
+        // FFmpeg's reader lengthens short delays by the same rule.
+        REQUIRE_INDEPENDENT_TOOL(ffprobe, "ffprobe");
+        QProcess p;
+        p.start(ffprobe, {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                          QStringLiteral("packet=duration_time"), QStringLiteral("-of"), QStringLiteral("csv=p=0"), gif});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const QStringList lines = QString::fromLatin1(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        double total = 0;
+        for (const QString& l : lines)
+            total += l.trimmed().toDouble();
+        EXPECT_EQ(lines.size(), info.Frames);
+        EXPECT_NEAR(total * 1000, double(info.PlayTimeMs), 1.0);
+    }
     EXPECT_EQ(FileSizeText(1258291), QStringLiteral("1.2 MB"));
 
     // Cut in the middle of its third frame: the frames before the cut.

@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -212,6 +213,7 @@ int TakeShots(const QString& folder, const QString& suffix)
         } else {
             ++gFailed;
         }
+        QFile::remove(proj.GifFileName);
     }
     {
         TMHint hint;
