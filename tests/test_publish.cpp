@@ -232,15 +232,16 @@ TEST_F(PublishTest, NoToTheQuestionKeepsTheConversionRunning)
     const int result = RunModal(form, [&] {
         QTest::mouseClick(form.btnCancel, Qt::LeftButton);
         visibleAfterNo = form.isVisible();
-        // Closing by the window system asks the same question.
+        // Closing by the window system, and Esc, ask the same question.
         form.close();
+        QTest::keyClick(&form, Qt::Key_Escape);
         visibleAfterClose = form.isVisible();
         QTimer::singleShot(0, &form, [&] { Post(form, WM_CONVERTFINISH, 5, 1000); });
     });
     EXPECT_TRUE(visibleAfterNo);
     EXPECT_TRUE(visibleAfterClose);
     EXPECT_EQ(result, mrOk);
-    EXPECT_EQ(Count(kStopText), 2);
+    EXPECT_EQ(Count(kStopText), 3);
 }
 
 // ---- real conversions behind the window ----------------------------------------------

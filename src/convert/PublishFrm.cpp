@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 
 namespace {
@@ -204,6 +205,16 @@ void TPublishForm::closeEvent(QCloseEvent* event)
         return;
     }
     TBaseForm::closeEvent(event);
+}
+
+// Esc, as in every window, asks to stop.
+void TPublishForm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        btnCancelClick();
+        return;
+    }
+    TBaseForm::keyPressEvent(event);
 }
 
 bool ShowPublishForm(TVGProj* proj, QWidget* over)

@@ -48,6 +48,7 @@ protected:
     void ApplySkin() override;
     bool IsCaptionAt(QPoint local) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     TVGProj* FProj = nullptr;
