@@ -414,6 +414,15 @@ TEST(GifPlayer, PlaysEveryFrameAndHonoursTheLoopCount)
     EXPECT_EQ(player.Plays(), 1);
     EXPECT_EQ(player.Image().pixel(4, 4) & 0xFFFFFF, 0x00FF00u);
 
+    // A file cut inside its last frame plays what it has, pass after pass.
+    const QByteArray whole = ReadAll(forever);
+    const QString cut = dir + QStringLiteral("cut.gif");
+    WriteText(cut, whole.left(whole.size() - 12));
+    ASSERT_TRUE(player.Open(cut));
+    player.Start();
+    EXPECT_TRUE(PumpUntil([&] { return player.Plays() >= 3; }, 5000));
+    player.Stop();
+
     // A single picture does not run; garbage does not open.
     const QString still = dir + QStringLiteral("still.gif");
     WriteGif(still, 8, 8, {qRgb(1, 2, 3)}, {0});
@@ -498,6 +507,12 @@ TEST_F(PreviewTest, ASmallGifKeepsTheDesignSizeAndIsCentred)
             seen.insert(img.pixel(img.width() / 2, img.height() / 2) & 0xFFFFFF);
         return seen.size() >= 2;
     }, 3000));
+    // Minimised it rests; shown again it plays on.
+    EXPECT_TRUE(form->Player()->IsRunning());
+    form->showMinimized();
+    EXPECT_FALSE(form->Player()->IsRunning());
+    form->showNormal();
+    EXPECT_TRUE(form->Player()->IsRunning());
     // The colour behind the picture follows the colour box.
     form->ceBK->SetSelectedColor(QColor(10, 20, 30));
     EXPECT_EQ(form->pnlGIF->Color(), QColor(10, 20, 30));

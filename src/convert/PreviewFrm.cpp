@@ -249,6 +249,18 @@ void TPreviewForm::hideEvent(QHideEvent* event)
     TBaseUIForm::hideEvent(event);
 }
 
+// Nobody watches a minimised window play.
+void TPreviewForm::changeEvent(QEvent* event)
+{
+    TBaseUIForm::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isVisible())
+        return;
+    if (isMinimized())
+        FPlayer->Stop();
+    else
+        FPlayer->Start();
+}
+
 bool TPreviewForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Resize) {
