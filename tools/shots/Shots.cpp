@@ -3,6 +3,10 @@
 #include "AboutFrm.h"
 #include "CropFrm.h"
 #include "OptionFrm.h"
+#include "GifWriter.h"
+#include "PreviewFrm.h"
+#include "PublishFrm.h"
+#include "ZelProgressBar.h"
 #include "MainFrm.h"
 #include "ControlShots.h"
 #include "BaseUIFrm.h"
@@ -24,10 +28,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPixmap>
+#include <QStandardPaths>
 #include <QWidget>
 #include <cstdio>
 #include <functional>
@@ -106,6 +112,49 @@ TVGProj* SampleProject()
     return &proj;
 }
 
+// A small animated GIF to preview: a sun rising over a hill, in colours of
+// the 6 x 6 x 6 cube so no dithering is needed.
+QString SampleGif()
+{
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/ganterly-shots-sample.gif");
+    const int w = 240, h = 135;
+    TGifWriter gw;
+    if (!gw.Open(file, w, h, -1))
+        return QString();
+    std::vector<uint8_t> palette;
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 6; ++g)
+            for (int b = 0; b < 6; ++b)
+                palette.insert(palette.end(), {uint8_t(r * 51), uint8_t(g * 51), uint8_t(b * 51)});
+    palette.resize(256 * 3, 0);
+    for (int i = 0; i < 12; ++i) {
+        QImage img(w, h, QImage::Format_RGB32);
+        img.fill(QColor(51, 153, 255));
+        QPainter p(&img);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 204, 51));
+        p.drawEllipse(QPointF(150, 100 - i * 5), 18, 18);
+        p.setBrush(QColor(51, 102, 51));
+        p.drawEllipse(QPointF(70, h + 60), 170, 110);
+        p.end();
+        TGifFrame f;
+        f.Width = w;
+        f.Height = h;
+        f.Palette = palette;
+        f.DelayCs = 8;
+        f.Pixels.resize(size_t(w) * h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const QRgb c = img.pixel(x, y);
+                f.Pixels[size_t(y) * w + x] =
+                    uint8_t((qRed(c) + 25) / 51 * 36 + (qGreen(c) + 25) / 51 * 6 + (qBlue(c) + 25) / 51);
+            }
+        if (!gw.PutFrame(f))
+            return QString();
+    }
+    return gw.Close() ? file : QString();
+}
+
 }  // namespace
 
 int ShowWindow(const QString& className)
@@ -129,6 +178,18 @@ int ShowWindow(const QString& className)
         f->Bind(SampleProject(), &picture);
         f->LoadFromProject();
         w = std::move(f);
+    } else if (className == QLatin1String("TPublishForm")) {
+        auto publish = std::make_unique<TPublishForm>();
+        publish->ProgressBar->SetPercent(62);
+        w = std::move(publish);
+    } else if (className == QLatin1String("TPreviewForm")) {
+        static TVGProj proj;
+        proj.GifFileName = SampleGif();
+        proj.VideoFileName = QStringLiteral("/tmp/Sample.mp4");
+        auto preview = std::make_unique<TPreviewForm>();
+        preview->SetProj(&proj);
+        preview->LoadGif();
+        w = std::move(preview);
     }
     if (!w)
         return 2;
@@ -240,6 +301,25 @@ int TakeShots(const QString& folder, const QString& suffix)
         Shoot(&crop, file("TCropForm"));
         crop.resize(900, 640);
         Shoot(&crop, file("TCropForm-large"));
+    }
+    {
+        TPublishForm publish;
+        publish.ProgressBar->SetPercent(62);
+        Shoot(&publish, file("TPublishForm"));
+    }
+    {
+        TVGProj proj;
+        proj.GifFileName = SampleGif();
+        proj.VideoFileName = QStringLiteral("/tmp/Sample.mp4");
+        TPreviewForm preview;
+        preview.SetProj(&proj);
+        if (preview.LoadGif()) {
+            preview.btnFolder->setEnabled(true);  // closing asks nothing
+            Shoot(&preview, file("TPreviewForm"));
+        } else {
+            ++gFailed;
+        }
+        QFile::remove(proj.GifFileName);
     }
     {
         TMHint hint;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -55,7 +56,25 @@ void RemoveStaleTempFiles(const QString& target)
 
 }  // namespace
 
-void WriteFileAtomic(const QString& path, const QByteArray& data)
+namespace {
+// Writes all of data to fd; raises naming path on failure.
+void WriteAll(const QString& path, int fd, const char* p, size_t left)
+{
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(path, "write", errno);
+        }
+        p += n;
+        left -= size_t(n);
+    }
+}
+
+// The new contents go to a sibling temporary file that `fill` writes; only
+// a complete, flushed file is renamed over the target.
+void ReplaceAtomic(const QString& path, const std::function<void(int fd)>& fill)
 {
     QString target = path;
     const QFileInfo info(path);
@@ -75,18 +94,7 @@ void WriteFileAtomic(const QString& path, const QByteArray& data)
     if (::stat(targetName.constData(), &st) == 0)
         ::fchmod(tmp.fd, st.st_mode & 07777);  // keep the old file's permissions
 
-    const char* p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(tmp.fd, p, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            Fail(path, "write", errno);
-        }
-        p += n;
-        left -= n;
-    }
+    fill(tmp.fd);
     if (::fsync(tmp.fd) != 0)
         Fail(path, "flush", errno);
     const int fd = tmp.fd;
@@ -104,6 +112,44 @@ void WriteFileAtomic(const QString& path, const QByteArray& data)
         ::fsync(dfd);
         ::close(dfd);
     }
+}
+}  // namespace
+
+void WriteFileAtomic(const QString& path, const QByteArray& data)
+{
+    ReplaceAtomic(path, [&](int fd) { WriteAll(path, fd, data.constData(), size_t(data.size())); });
+}
+
+void CopyFileAtomic(const QString& from, const QString& to)
+{
+    const int src = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (src < 0)
+        RaiseError(QStringLiteral("Cannot read \"%1\": %2").arg(from, QString::fromLocal8Bit(std::strerror(errno))));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{src};
+    struct stat st {};
+    if (::fstat(src, &st) != 0 || !S_ISREG(st.st_mode))
+        RaiseError(QStringLiteral("Cannot read \"%1\": not a file").arg(from));
+    // Copying a file onto itself would only rewrite what is there.
+    if (IsSameFile(from, to))
+        return;
+    ReplaceAtomic(to, [&](int fd) {
+        std::vector<char> buffer(1 << 20);
+        for (;;) {
+            const ssize_t n = ::read(src, buffer.data(), buffer.size());
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                RaiseError(QStringLiteral("Cannot read \"%1\": %2")
+                               .arg(from, QString::fromLocal8Bit(std::strerror(errno))));
+            }
+            if (n == 0)
+                break;
+            WriteAll(to, fd, buffer.data(), size_t(n));
+        }
+    });
 }
 
 namespace {

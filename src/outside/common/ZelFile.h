@@ -13,6 +13,10 @@
 // the file and the cause when the file cannot be written; the old file then
 // stays as it was.
 void WriteFileAtomic(const QString& path, const QByteArray& data);
+// Copies a file the same way: the target is replaced only by a complete
+// copy. Raises EZelError naming the file that failed and the cause; a copy
+// onto the source itself does nothing.
+void CopyFileAtomic(const QString& from, const QString& to);
 
 // Whether the two paths lead to the same file: the same device and inode
 // when both exist (through links, hard links, "./" and "..", any spelling),

@@ -139,17 +139,18 @@ bool CopyFileEx(const QString& from, const QString& to)
 // The desktop services need a GUI application; a tool without one gets false.
 static bool HasDesktop() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
 
-bool OpenFileDir(const QString& path)
-{
-    if (!HasDesktop())
-        return false;
-    const QFileInfo fi(path);
-    const QString dir = fi.isDir() ? fi.absoluteFilePath() : fi.absolutePath();
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(dir));
-}
-
 namespace {
 std::function<bool(const QString&)> gOpenUrlHandler;
+}
+
+bool OpenFileDir(const QString& path)
+{
+    const QFileInfo fi(path);
+    const QString dir = fi.isDir() ? fi.absoluteFilePath() : fi.absolutePath();
+    const QUrl url = QUrl::fromLocalFile(dir);
+    if (gOpenUrlHandler)
+        return gOpenUrlHandler(url.toString());
+    return HasDesktop() && QDesktopServices::openUrl(url);
 }
 
 bool StdErrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }

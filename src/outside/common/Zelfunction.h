@@ -45,12 +45,13 @@ void FindDirFile(const QString& pattern, QStringList& list, bool recursive = fal
 QString PureFileName(const QString& path);      // name without folder and extension
 int64_t GetFileSize(const QString& path);       // -1 when missing
 bool CopyFileEx(const QString& from, const QString& to);
-bool OpenFileDir(const QString& path);
+bool OpenFileDir(const QString& path);           // the folder of a file, or the folder itself
 bool OpenUrl(const QString& url);
 // Whether the process's standard error goes to a terminal (a person watching).
 bool StdErrIsTerminal();
-// Where OpenUrl sends addresses instead of the desktop (tests record them);
-// an empty handler restores the desktop.
+// Where OpenUrl and OpenFileDir (as a file:// address of the folder) send
+// addresses instead of the desktop (tests record them); an empty handler
+// restores the desktop.
 void SetOpenUrlHandler(std::function<bool(const QString&)> handler);
 QString IncludeTrailingSlash(const QString& folder);
 // Deletes everything inside folder (never following links); the folder stays.
