@@ -55,9 +55,8 @@ int main(int argc, char** argv)
         mainForm = new TMainForm;
         mainForm->show();
         rc = QApplication::exec();
+        // Its destruction saves the settings and empties the working folder.
         delete mainForm;
-        TApp::SaveSettingsSilently();
-        App->EmptyTempFolder();
     }
 
     App = nullptr;

@@ -261,7 +261,6 @@ int TakeShots(const QString& folder, const QString& suffix)
             Shoot(&mainForm, file("TMainForm-playing"));
             mainForm.StopPlay();
             // The crop dialog over the sample's frame, with a rectangle.
-            TVGProj* proj = mainForm.Proj();
             const QImage& frame = mainForm.FrameBmp().isNull() ? mainForm.ShotImage() : mainForm.FrameBmp();
             const bool useCrop = proj->UseCrop;
             const TRect cropRect = proj->CropRect;

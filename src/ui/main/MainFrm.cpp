@@ -24,6 +24,14 @@
 #include "VGUIApp.h"
 #include "ZelPopupMenu.h"
 
+#include "CropFrm.h"
+#include "InstallTrack.h"
+#include "OptionFrm.h"
+#include "PreviewFrm.h"
+#include "PublishFrm.h"
+#include "SettingFrm.h"
+#include "AboutFrm.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
@@ -113,6 +121,9 @@ struct TDecodingScope {
 };
 
 constexpr int kDesignW = 820, kDesignH = 570, kCaptionH = 31;
+// Pictures of frame files not yet written: about 16 frames of 1080p, so a
+// group costs little more than its decoding and memory stays bounded.
+constexpr int64_t kPictureCacheBytes = int64_t(100) << 20;
 
 void SetFont(QWidget* w, const QString& face, int px, bool bold)
 {
@@ -326,6 +337,17 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
     pmiPlaySelect = pmToolbar->AddItem(QStringLiteral("Play selection"), 3);
     pmiLocateStart = pmToolbar->AddItem(QStringLiteral("Locate start time"), 1);
     pmiLocateEnd = pmToolbar->AddItem(QStringLiteral("Locate end time"), 2);
+    pmHelp = new TzelPopupMenu(this);
+    pmHelp->setObjectName(QStringLiteral("pmHelp"));
+    pmiHelp = pmHelp->AddItem(QStringLiteral("Help Content"));
+    pmiSupport = pmHelp->AddItem(QStringLiteral("Support Center"));
+    // Links to the maker's other products: kept in the menu, never shown.
+    pmiRelated = pmHelp->AddSubMenu(QStringLiteral("Related Software"))->menuAction();
+    pmiRelated->setVisible(false);
+    N1 = pmHelp->addSeparator();
+    Option1 = pmHelp->AddItem(QStringLiteral("Options..."));
+    Option1->setVisible(false);
+    About1 = pmHelp->AddItem(QStringLiteral("About..."));
     pmiDelete = pmShotView->AddItem(QStringLiteral("Delete"), 4);
     pmiRestore = pmShotView->AddItem(QStringLiteral("Restore"));
     pmShotView->addSeparator();
@@ -410,9 +432,28 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
     connect(btnNextFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
     connect(btnPriorFrame, &TzelButton::OnMouseUp, tmAutoNext, &QTimer::stop);
     connect(tmAutoNext, &QTimer::timeout, this, [this] { tmAutoNextTimer(); });
+    FFlushTimer = new QTimer(this);
+    FFlushTimer->setInterval(10);
+    connect(FFlushTimer, &QTimer::timeout, this, [this] { FlushFrameFilesTimer(); });
     FInputTap = new TInputTap(this, [this](QObject* w, QEvent* e) { return InputTap(w, e); });
     qApp->installEventFilter(FInputTap);
     connect(btnClose, &TzelButton::clicked, this, [this] { close(); });
+    // Commands that leave the window
+    connect(btnConvert, &TzelButton::clicked, this, [this] { btnConvertClick(); });
+    connect(btnCrop, &TzelButton::clicked, this, [this] { acCropExecute(btnCrop); });
+    connect(btnSetting, &TzelButton::clicked, this, [this] { acSettingExecute(); });
+    connect(btnOptions, &TzelButton::clicked, this, [this] { acOptionExecute(); });
+    connect(Option1, &QAction::triggered, this, [this] { acOptionExecute(); });
+    connect(btnHelp, &TzelButton::clicked, this, [this] { acHelpExecute(btnHelp); });
+    connect(pmiHelp, &QAction::triggered, this, [this] { pmiHelpClick(); });
+    connect(pmiSupport, &QAction::triggered, this, [this] { pmiSupportClick(); });
+    connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+    connect(btnInfo, &TzelButton::clicked, this, [this] { btnInfoEnter(); });
+    connect(btnInfo, &TzelButton::OnMouseDown, this, [this] {
+        if (FHint)
+            FHint->HideHint();
+    });
+    btnInfo->installEventFilter(this);
     connect(this, &TBaseForm::MaximizedChanged, this, [this](bool maximized) {
         btnMax->setVisible(!maximized);
         btnRestore->setVisible(maximized);
@@ -423,17 +464,162 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent)
 
 TMainForm::~TMainForm()
 {
+    FormDestroy();
+}
+
+void TMainForm::FormDestroy()
+{
     // The filter calls into this window: it goes before the window is half gone.
     delete FInputTap;
     FInputTap = nullptr;
-    for (QTimer* t : {tmTrackBar, tmClip, tmAutoNext})
+    for (QTimer* t : {tmTrackBar, tmClip, tmAutoNext, FFlushTimer})
         t->stop();
+    // The network never holds up closing: the report thread is dropped at once.
+    StopInstallTrack(FInstallTrack);
+    if (App)
+        TApp::SaveSettingsSilently();
     // Threads draw for the project: they go first.
     FreePlayThread();
     FreeSeekThread();
     ShotView->Clear();
+    FThumbs.clear();
     FProj.reset();
+    FFrameBmp = QImage();
+    FShotImage = QImage();
+    FBackBuffer = QImage();
     delete FHint;
+    FHint = nullptr;
+    if (App)
+        App->EmptyTempFolder();
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    TBaseForm::showEvent(event);
+    if (!FShownOnce) {
+        FShownOnce = true;
+        FormShow();
+    }
+}
+
+void TMainForm::FormShow()
+{
+    if (App && VGConfig)
+        FInstallTrack = StartInstallTrack();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == btnInfo) {
+        if (event->type() == QEvent::FocusIn)
+            btnInfoEnter();
+        else if (event->type() == QEvent::FocusOut || event->type() == QEvent::Leave)
+            btnInfoExit();
+    }
+    return TBaseForm::eventFilter(watched, event);
+}
+
+// ---- commands that leave the window ----------------------------------------
+
+void TMainForm::btnConvertClick()
+{
+    if (!FProj)
+        return;
+    tmClipTimer();
+    if (!FProj->HasValidRange()) {
+        MsgBox(QStringLiteral("Please specify the video clipping time first."), 1, 4);
+        edtStart->setFocus();
+        return;
+    }
+    if (pnlPlayer->isVisible())
+        acPauseExecute(btnConvert);
+    if (ShowPublishForm(FProj.get(), this))
+        ShowPreviewForm(FProj.get(), this);
+}
+
+void TMainForm::acCropExecute(QObject* sender)
+{
+    if (!FProj)
+        return;
+    if (pnlPlayer->isVisible())
+        acPauseExecute(sender);
+    if (FCurFrame && !FFrameBmp.isNull() && ShowCropForm(FProj.get(), &FFrameBmp, this))
+        RefreshShotImage(true);
+}
+
+void TMainForm::acSettingExecute()
+{
+    if (!FProj)
+        return;
+    if (ShowSettingForm(FProj.get(), FFrameBmp.isNull() ? nullptr : &FFrameBmp, this))
+        RefreshShotImage(true);
+}
+
+void TMainForm::acOptionExecute()
+{
+    if (!ShowOptionForm(FProj.get(), this))
+        return;
+    if (pnlPlayer->isVisible())
+        pnlPlayer->update();
+    else if (pnlShot->isVisible())
+        pnlShot->update();
+}
+
+void TMainForm::acHelpExecute(QObject* sender)
+{
+    auto* control = qobject_cast<QWidget*>(sender);
+    if (!control)
+        return;
+    pmHelp->popup(control->mapToGlobal(QPoint(0, control->height())));
+}
+
+void TMainForm::pmiHelpClick()
+{
+    if (App)
+        OpenUrl(App->UserGuideUrl());
+}
+
+void TMainForm::pmiSupportClick()
+{
+    if (App)
+        OpenUrl(App->SupportUrl());
+}
+
+void TMainForm::About1Click()
+{
+    ShowAboutForm(this);
+}
+
+QString TMainForm::GetInfoText() const
+{
+    if (!FProj)
+        return {};
+    // Four decimals, trailing zeros dropped: 29.97002997 shows as 29.97.
+    const double fps = std::round(FProj->FrameRate * 10000.0) / 10000.0;
+    return QStringLiteral("More info:\r\nSize: %1 x %2\r\nFPS: %3")
+        .arg(FProj->VideoWidth)
+        .arg(FProj->VideoHeight)
+        .arg(QString::number(fps, 'g', 10));
+}
+
+void TMainForm::btnInfoEnter()
+{
+    if (!FProj || !FHint)
+        return;
+    const QString text = GetInfoText();
+    const QSize size = FHint->GetHintSize(text);
+    QPoint at = btnInfo->mapToGlobal(QPoint(btnInfo->width(), 0));
+    const QScreen* screen = this->screen();
+    const int screenRight = screen ? screen->geometry().right() + 1 : at.x() + size.width();
+    if (screenRight < at.x() + size.width())
+        at.rx() -= btnInfo->width() + size.width();
+    FHint->ShowHintAt(at, text);
+}
+
+void TMainForm::btnInfoExit()
+{
+    if (FHint)
+        FHint->HideHint();
 }
 
 QString TMainForm::ExeFolder() const { return App ? App->ExeFolder : GetExeFolder(); }
@@ -787,6 +973,7 @@ void TMainForm::OpenVideo(const QString& file)
     };
     FProj->VideoFileName = file;
     FProj->TempFolder = TempFolder();
+    FProj->PictureCacheBytes = kPictureCacheBytes;
     QDir().mkpath(FProj->TempFolder);
     FProj->GifFileName = FProj->TempFolder + QStringLiteral("preview.gif");
     LoadDecoder();
@@ -1220,6 +1407,8 @@ void TMainForm::KeepFramePicture(TVGFrame* frame, const QImage& picture)
 
 // One group from the project, forward from `time` or backward up to it. The
 // first picture it decodes is kept whole for the still view.
+bool ReportFrameFileError(TVGProj* proj);
+
 QList<TVGFrame*> TMainForm::DecodeGroup(bool forward, int count, int64_t time)
 {
     const TDecodingScope decoding(FDecoding);
@@ -1235,12 +1424,28 @@ QList<TVGFrame*> TMainForm::DecodeGroup(bool forward, int count, int64_t time)
         FProj->DecodeBackward(FDecoder, count, FEvents, list, time);
     FKeepFull = false;
     lblProgress->hide();
+    // The files that waited in memory are written once the window has
+    // painted and settled, one a tick.
+    if (FProj->HasWaitingFiles()) {
+        FFlushTimer->setInterval(250);
+        FFlushTimer->start();
+    }
     return list;
+}
+
+void TMainForm::FlushFrameFilesTimer()
+{
+    // One file a tick, so input and painting go between them.
+    FFlushTimer->setInterval(10);
+    if (!FProj || FDecoding || !FProj->FlushFrameFiles(1))
+        FFlushTimer->stop();
+    if (FProj && !FDecoding)
+        ReportFrameFileError(FProj.get());
 }
 
 // A group decode that came back short because frame files could not be
 // written says so once; the strip keeps what it had.
-static bool ReportFrameFileError(TVGProj* proj)
+bool ReportFrameFileError(TVGProj* proj)
 {
     if (proj->FrameFileError.isEmpty())
         return false;
@@ -1360,7 +1565,14 @@ void TMainForm::RefreshShotImage(bool overlaysOnly)
         FProj->UseFrame(FCurFrame);
         // The decoder is the main thread's here: no thread plays or seeks.
         // A frame made again is kept whole on the way.
-        if (FCurFrame != FFullFrame && !FPlayThread && !FSeekThread) {
+        const TBitmapRows* waiting = FCurFrame != FFullFrame ? FProj->WaitingPicture(FCurFrame) : nullptr;
+        if (waiting) {
+            // Still in memory: no file to read.
+            FFullFrame = FCurFrame;
+            FFullPicture = QImage(waiting->Data.data(), waiting->Width, waiting->Height, waiting->Stride,
+                                  QImage::Format_BGR888)
+                               .convertToFormat(QImage::Format_RGB32);
+        } else if (FCurFrame != FFullFrame && !FPlayThread && !FSeekThread) {
             FKeepFull = !QFileInfo::exists(FCurFrame->BitmapFile);
             if (FKeepFull)
                 FFullFrame = nullptr;

@@ -14,6 +14,7 @@
 #include <memory>
 
 class QAction;
+class TInstallTrackThread;
 class QLabel;
 class QPainter;
 class QTimer;
@@ -93,6 +94,8 @@ public:
     TzelPopupMenu *pmToolbar, *pmShotView;
     QAction *pmiPlaySelect, *pmiLocateStart, *pmiLocateEnd;
     QAction *pmiDelete, *pmiRestore, *pmiStartTime, *pmiEndTime;
+    TzelPopupMenu* pmHelp;
+    QAction *pmiHelp, *pmiSupport, *pmiRelated, *N1, *Option1, *About1;
 
     TVGProj* Proj() const { return FProj.get(); }
     TVGFrame* CurFrame() const { return FCurFrame; }
@@ -157,6 +160,19 @@ public:
     void acRestoreExecute();
     void pmShotViewPopup();
 
+    // Commands that leave the window
+    void btnConvertClick();
+    void acCropExecute(QObject* sender);
+    void acSettingExecute();
+    void acOptionExecute();
+    void acHelpExecute(QObject* sender);
+    void pmiHelpClick();
+    void pmiSupportClick();
+    void About1Click();
+    QString GetInfoText() const;
+    void btnInfoEnter();
+    void btnInfoExit();
+
 protected:
     void FormCreate() override;
     void ApplySkin() override;
@@ -168,8 +184,12 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void FormShow();
+    void FormDestroy();
     void FormResize();
     void CenterToolGroup();
     void LoadDecoder();
@@ -233,6 +253,10 @@ private:
     bool FStartScreen = true;
     TMHint* FHint = nullptr;
     QObject* FInputTap = nullptr;   // the application filter of InputTap
+    QTimer* FFlushTimer = nullptr;      // writes the frame files that wait in memory
+    void FlushFrameFilesTimer();
+    TInstallTrackThread* FInstallTrack = nullptr;   // the install report, while it runs
+    bool FShownOnce = false;
     // Thumbnails made from the pictures as they were decoded, and the first
     // picture decoded by the latest group at full size (what the still view
     // shows next), so neither is read back from its file.
