@@ -195,6 +195,9 @@ TVGProj::TVGProj() : StartPTS(AV_NOPTS_VALUE), EndPTS(AV_NOPTS_VALUE) { ApplyDef
 // budget to the temporary folder until the program ends.
 TVGProj::~TVGProj()
 {
+    while (!FWaiting.empty())
+        ForgetWaiting(0);
+    GiveSpareRows(std::move(FFrameRows), PictureCacheBytes);
     for (int i = 0; i < Frames.Count(); ++i)
         if (Frames[i]->FileBytes > 0 && !Frames[i]->BitmapFile.isEmpty())
             QFile::remove(Frames[i]->BitmapFile);
@@ -486,12 +489,7 @@ bool TVGProj::CaptureFramePicture(TFFDecoder* decoder)
     // Converted straight into the file's layout in a buffer kept from frame
     // to frame, and written from there.
     if (!FFrameRows) {
-        if (!FSpareRows.empty()) {
-            FFrameRows = std::move(FSpareRows.back());
-            FSpareRows.pop_back();
-        } else {
-            FFrameRows = std::make_unique<TBitmapRows>();
-        }
+        FFrameRows = TakeSpareRows();
     }
     if (!decoder->CopyToBitmapRows(*FFrameRows)) {
         MsgOut(QStringLiteral("MakeFrame: no picture at ") + FormatPTS(decoder->CurrentPTS(), 3) + QStringLiteral(" in \"")
@@ -665,6 +663,38 @@ bool TVGProj::EnsureFrameFile(TVGFrame* frame, TFFDecoder* decoder)
     return true;
 }
 
+// Picture buffers outlive the project that used them: a fresh buffer costs
+// more to fault in than to convert the picture into, and the next video's
+// groups need as many. Main thread only, as the groups are.
+namespace {
+std::vector<std::unique_ptr<TBitmapRows>>& SpareRows()
+{
+    static std::vector<std::unique_ptr<TBitmapRows>> spare;
+    return spare;
+}
+}  // namespace
+
+std::unique_ptr<TBitmapRows> TVGProj::TakeSpareRows()
+{
+    auto& spare = SpareRows();
+    if (spare.empty())
+        return std::make_unique<TBitmapRows>();
+    std::unique_ptr<TBitmapRows> rows = std::move(spare.back());
+    spare.pop_back();
+    return rows;
+}
+
+void TVGProj::GiveSpareRows(std::unique_ptr<TBitmapRows> rows, int64_t keepBytes)
+{
+    auto& spare = SpareRows();
+    int64_t held = 0;
+    for (const auto& r : spare)
+        held += int64_t(r->Data.capacity());
+    // Kept up to what the cache may hold, plus the buffer a group writes from.
+    if (rows && held + int64_t(rows->Data.capacity()) <= keepBytes + int64_t(rows->Data.capacity()))
+        spare.push_back(std::move(rows));
+}
+
 bool TVGProj::IsFileWaiting(const TVGFrame* frame) const { return WaitingPicture(frame) != nullptr; }
 
 const TBitmapRows* TVGProj::WaitingPicture(const TVGFrame* frame) const
@@ -679,9 +709,7 @@ void TVGProj::ForgetWaiting(size_t index)
 {
     TWaitingFile& w = FWaiting[index];
     FWaitingBytes -= w.Rows->FileSize();
-    // Two buffers are enough to decode the next group without fresh pages.
-    if (FSpareRows.size() < 2)
-        FSpareRows.push_back(std::move(w.Rows));
+    GiveSpareRows(std::move(w.Rows), PictureCacheBytes);
     FWaiting.erase(FWaiting.begin() + std::ptrdiff_t(index));
 }
 

@@ -346,7 +346,8 @@ private:
     };
     std::vector<TWaitingFile> FWaiting;      // oldest first
     int64_t FWaitingBytes = 0;
-    std::vector<std::unique_ptr<TBitmapRows>> FSpareRows;   // buffers to reuse
+    static std::unique_ptr<TBitmapRows> TakeSpareRows();
+    static void GiveSpareRows(std::unique_ptr<TBitmapRows> rows, int64_t keepBytes);
     bool FGroupWritten = false;              // a file of this group was written
     void ForgetWaiting(size_t index);
     bool FlushFrameFile(TVGFrame* frame);

@@ -13,11 +13,12 @@ void* AllocLargeBuffer(size_t bytes)
         bytes = 1;
     if (bytes < kHugePage)
         return std::malloc(bytes);
-    // Whole huge pages, aligned to them, so the kernel can back them so.
-    const size_t size = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-    void* p = std::aligned_alloc(kHugePage, size);
-    if (p)
-        madvise(p, size, MADV_HUGEPAGE);   // advice only: failure changes nothing
+    // Aligned to huge pages, so the kernel can back every whole one so; the
+    // tail takes small pages and no memory is wasted on rounding.
+    void* p = nullptr;
+    if (posix_memalign(&p, kHugePage, bytes) != 0)
+        return nullptr;
+    madvise(p, bytes & ~(kHugePage - 1), MADV_HUGEPAGE);   // advice only: failure changes nothing
     return p;
 }
 
