@@ -5,6 +5,7 @@
 //
 //   bench_estimate [--cache DIR] [--only NAME] [--setting a|b]
 //                  [--run N] [--warm N] [--share X] [--min-runs N] [--max-runs N]
+//                  [--event-ratio X] [--event-runs N]
 #include "BenchSupport.h"
 #include "FFDecoder.h"
 #include "FixtureVideo.h"
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -58,6 +60,15 @@ bool MakeKind(const TKind& k, const QString& cache)
                         .arg(i, 4).arg(i).arg(i * 37 % 1000).arg(i * i % 97).toUtf8());
     }
     return RunFFmpeg(k.FFmpegArgs);
+}
+
+// CPU seconds of the whole process (all threads): on a machine shared with
+// other work, a fairer clock than the wall.
+double CpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 struct TSetting {
@@ -114,6 +125,8 @@ int main(int argc, char** argv)
         else if (a[i] == "--share") opt.Share = a[i + 1].toDouble();
         else if (a[i] == "--min-runs") opt.MinRuns = a[i + 1].toInt();
         else if (a[i] == "--max-runs") opt.MaxRuns = a[i + 1].toInt();
+        else if (a[i] == "--event-ratio") opt.EventRatio = a[i + 1].toDouble();
+        else if (a[i] == "--event-runs") opt.EventRuns = a[i + 1].toInt();
         else {
             std::fprintf(stderr, "unknown option %s\n", qPrintable(a[i]));
             return 2;
@@ -162,8 +175,9 @@ int main(int argc, char** argv)
     std::vector<TSetting> settings = {{"a: 480 wide 15 fps", 480, 15, 1.0, 0},
                                       {"b: half 10 fps ping-pong", 0, 10, 1.0, 2}};
 
-    std::printf("| kind | setting | real KB | estimate KB | error | conversion s | estimate s | time ratio | sampled/frames |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|\n");
+    std::printf("| kind | setting | real KB | estimate KB | error | conversion s wall / CPU | estimate s wall / CPU "
+                "| wall ratio | CPU ratio | sampled/frames |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
     for (const TKind& k : kinds) {
         if (!only.isEmpty() && k.Name != only)
             continue;
@@ -184,27 +198,32 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "%s: cannot open\n", qPrintable(k.Path));
                 continue;
             }
+            const double cpu0 = CpuSeconds();
             const TGifEstimate e = EstimateGifSize(flag, nullptr, opt);
+            const double estCpu = CpuSeconds() - cpu0;
             if (!e.Ok) {
                 std::fprintf(stderr, "%s: estimate failed: %s\n", qPrintable(k.Name), qPrintable(e.Error));
                 continue;
             }
             QElapsedTimer t;
             t.start();
+            const double cpu1 = CpuSeconds();
             {
                 TVideo2GifThread thread(flag);
                 thread.Resume();
                 thread.wait();
             }
             const double conv = double(t.nsecsElapsed()) / 1e9;
+            const double convCpu = CpuSeconds() - cpu1;
             const qint64 real = QFileInfo(gif).size();
             if (real <= 0) {
                 std::fprintf(stderr, "%s: the conversion wrote nothing\n", qPrintable(k.Name));
                 continue;
             }
             const double err = 100.0 * double(e.Bytes - real) / double(real);
-            std::printf("| %s | %s | %.0f | %.0f | %+.1f %% | %.2f | %.2f | %.2f | %lld/%lld |\n", qPrintable(k.Name),
-                        qPrintable(s.Name), real / 1024.0, e.Bytes / 1024.0, err, conv, e.Seconds, e.Seconds / conv,
+            std::printf("| %s | %s | %.0f | %.0f | %+.1f %% | %.2f / %.2f | %.2f / %.2f | %.2f | %.2f | %lld/%lld |\n",
+                        qPrintable(k.Name), qPrintable(s.Name), real / 1024.0, e.Bytes / 1024.0, err, conv, convCpu,
+                        e.Seconds, estCpu, e.Seconds / conv, estCpu / convCpu,
                         (long long)e.SampledFrames, (long long)e.Frames);
             std::fflush(stdout);
             QFile::remove(gif);

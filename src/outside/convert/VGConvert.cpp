@@ -506,6 +506,8 @@ int TVGFrameSource::MaxFrames() const { return d->MaxFrames; }
 int TVGFrameSource::Sequence() const { return d->Sequence; }
 QSize TVGFrameSource::Size() const { return d->Final; }
 int64_t TVGFrameSource::VideoEnd() const { return std::max<int64_t>(0, d->Info.Duration); }
+int64_t TVGFrameSource::TimeOffset() const { return d->Dec.GetFileStreamInfo().TimeOffset; }
+int TVGFrameSource::VideoStream() const { return d->Dec.VideoStreamIndex(); }
 
 QString TVGFrameSource::Read(int64_t from, int64_t to, int64_t limit, int64_t repeatLimit, const TSink& sink,
                              const std::function<void(int64_t)>& progress, TPass& pass)

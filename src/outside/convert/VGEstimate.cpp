@@ -14,9 +14,15 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <thread>
 #include <vector>
+
+extern "C" {
+#include <libavcodec/packet.h>
+#include <libavformat/avformat.h>
+}
 
 using namespace VGConvertPlan;
 
@@ -37,11 +43,90 @@ int64_t FramesIn(int64_t length, int fps, double speed)
     return k;
 }
 
+struct AVFormatClose { void operator()(AVFormatContext* c) const { avformat_close_input(&c); } };
+struct AVPacketFree { void operator()(AVPacket* p) const { av_packet_free(&p); } };
+
+struct TPacket {
+    int64_t Time = 0;    // source time, µs
+    int Size = 0;
+    bool Key = false;
+};
+
+// The video's packets from `from` to `to` as the container lists them, read
+// without decoding: their sizes show where the picture changes a lot (cuts,
+// flashes) and where the keyframes are. Empty when the container will not say.
+std::vector<TPacket> ScanPackets(const QString& file, int stream, int64_t offsetUs, int64_t from, int64_t to,
+                                 const std::atomic<bool>* cancel)
+{
+    std::vector<TPacket> out;
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, file.toUtf8().constData(), nullptr, nullptr) < 0)
+        return out;
+    std::unique_ptr<AVFormatContext, AVFormatClose> fmt(raw);
+    if (avformat_find_stream_info(fmt.get(), nullptr) < 0 || stream < 0 || stream >= int(fmt->nb_streams))
+        return out;
+    AVStream* st = fmt->streams[stream];
+    for (unsigned i = 0; i < fmt->nb_streams; ++i)
+        if (int(i) != stream)
+            fmt->streams[i]->discard = AVDISCARD_ALL;
+    const AVRational micro{1, 1000000};
+    if (from > 0)
+        av_seek_frame(fmt.get(), stream, av_rescale_q(from + offsetUs, micro, st->time_base), AVSEEK_FLAG_BACKWARD);
+    std::unique_ptr<AVPacket, AVPacketFree> pkt(av_packet_alloc());
+    if (!pkt)
+        return out;
+    // Packets come in decoding order: read on a little past the end for the
+    // pictures shown before it.
+    const int64_t stopAt = to + 2 * int64_t(Unit_Nano);
+    for (int n = 0; av_read_frame(fmt.get(), pkt.get()) >= 0; ++n) {
+        struct TUnref { AVPacket* P; ~TUnref() { av_packet_unref(P); } } unref{pkt.get()};
+        if ((n & 255) == 0 && cancel && cancel->load(std::memory_order_acquire))
+            return {};
+        if (pkt->stream_index != stream)
+            continue;
+        const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+        if (ts == AV_NOPTS_VALUE)
+            continue;
+        const int64_t t = av_rescale_q(ts, st->time_base, micro) - offsetUs;
+        if (pkt->dts != AV_NOPTS_VALUE && av_rescale_q(pkt->dts, st->time_base, micro) - offsetUs > stopAt)
+            break;
+        if (t >= from && t < to)
+            out.push_back({t, pkt->size, (pkt->flags & AV_PKT_FLAG_KEY) != 0});
+    }
+    std::sort(out.begin(), out.end(), [](const TPacket& a, const TPacket& b) { return a.Time < b.Time; });
+    return out;
+}
+
+// Packets far larger than those around them: a picture that changes much
+// more than its neighbours (a cut, a flash, or a keyframe, which the sample
+// then prices too).
+std::vector<char> Events(const std::vector<TPacket>& p, double ratio)
+{
+    std::vector<char> ev(p.size(), 0);
+    constexpr int kReach = 12;
+    std::vector<int> near;
+    for (size_t i = 0; i < p.size(); ++i) {
+        near.clear();
+        for (size_t j = i >= kReach ? i - kReach : 0; j < std::min(p.size(), i + kReach + 1); ++j)
+            if (j != i)
+                near.push_back(p[j].Size);
+        if (near.size() < 4)
+            continue;
+        std::nth_element(near.begin(), near.begin() + near.size() / 2, near.end());
+        const double median = std::max(64, near[near.size() / 2]);
+        ev[i] = p[i].Size > ratio * median ? 1 : 0;
+    }
+    return ev;
+}
+
 struct TRunPlan {
     int64_t First = 0;   // output frame of the forward pass
     int64_t Count = 0;
     int WarmUp = 0;
 };
+
+// Where each AddFrame call counts.
+enum : char { kWarmUp = 0, kOrdinary = 1, kEvent = 2 };
 
 TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* cancel, const TGifEstimateOptions& o)
 {
@@ -73,27 +158,76 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     if (src.VideoEnd() > flag.StartPTS)
         end = std::min(end, src.VideoEnd());
     const int64_t n = std::max<int64_t>(1, FramesIn(end - flag.StartPTS, fps, speed));
+    // The output frame that first shows a source frame of time t.
+    const TFramePicker grid(fps, speed);
+    auto outputOf = [&](int64_t t) { return grid.Slot(t - flag.StartPTS); };
 
     // The forward frames the GIF shows: the first ones, or the last ones in reverse.
-    const int64_t shown = std::min(n, maxFrames);
-    const int64_t spanFirst = sequence == 1 ? n - shown : 0;
-    const int64_t span = shown;
+    const int64_t span = std::min(n, maxFrames);
+    const int64_t spanFirst = sequence == 1 ? n - span : 0;
+    const int64_t spanEnd = spanFirst + span;
 
     const int runFrames = std::max(1, o.RunFrames);
     const int warmUp = std::max(0, o.WarmUp);
+    const int64_t length = runFrames + warmUp;
     std::vector<TRunPlan> plan;
-    int runs = int(std::clamp<double>(std::ceil(double(span) * o.Share / runFrames), std::max(1, o.MinRuns),
-                                      std::max(1, o.MaxRuns)));
-    if (int64_t(runs) * (runFrames + warmUp) >= span) {
+    std::vector<int64_t> events;   // output frames of the span that start with a big change
+    std::vector<std::pair<int64_t, int>> bySize;   // the same with their packet sizes, smallest first
+    const int runs = int(std::clamp<double>(std::ceil(double(span) * o.Share / runFrames), std::max(1, o.MinRuns),
+                                            std::max(1, o.MaxRuns)));
+    const bool whole = int64_t(runs) * length >= span;
+    if (whole) {
         // A short clip: all of it, as the conversion would.
         plan.push_back({spanFirst, span, 0});
     } else {
-        const int64_t length = runFrames + warmUp;
-        for (int r = 0; r < runs; ++r) {
-            const int64_t centre = spanFirst + int64_t((r + 0.5) * double(span) / runs);
-            const int64_t first = std::clamp<int64_t>(centre - length / 2, spanFirst, spanFirst + span - length);
-            plan.push_back({first, length, warmUp});
+        const std::vector<TPacket> packets =
+            ScanPackets(flag.VideoFileName, src.VideoStream(), src.TimeOffset(), flag.StartPTS, end, cancel);
+        if (stopped())
+            return cancelled();
+        const std::vector<char> big = Events(packets, o.EventRatio);
+        std::vector<std::pair<int64_t, int>> sized;   // output frame, packet size
+        for (size_t i = 0; i < packets.size(); ++i) {
+            const int64_t k = outputOf(packets[i].Time);
+            if (big[i] && k > spanFirst && k < spanEnd)
+                sized.push_back({k, packets[i].Size});
         }
+        std::sort(sized.begin(), sized.end());
+        // One per output frame, the largest change in it.
+        for (size_t i = 0; i < sized.size(); ++i) {
+            if (i + 1 < sized.size() && sized[i + 1].first == sized[i].first)
+                continue;
+            events.push_back(sized[i].first);
+            bySize.push_back(sized[i]);
+        }
+        std::sort(bySize.begin(), bySize.end(), [](auto a, auto b) { return a.second < b.second; });
+
+        // One run in each of `runs` equal strata, at a place of its own in
+        // each (a golden-ratio sequence), so that nothing periodic in the
+        // clip lines up with the sample.
+        const double stratum = double(span) / runs;
+        for (int r = 0; r < runs; ++r) {
+            // The first run starts with the GIF's own first frame, which is
+            // drawn whole and so costs the most.
+            const double u = r == 0 && sequence != 1 ? 0.0 : std::fmod((r + 1) * 0.6180339887498949, 1.0);
+            const int64_t first = spanFirst + int64_t(r * stratum + u * std::max(0.0, stratum - double(length)));
+            plan.push_back({std::clamp<int64_t>(first, spanFirst, spanEnd - length), length, warmUp});
+        }
+        // Big changes are rare and costly: a sample of them, each after the
+        // frames that lead up to it, spread over their sizes from small to
+        // large so that it prices every kind of change in its share.
+        const int eventRuns = std::max(0, o.EventRuns);
+        const size_t picks = std::min(bySize.size(), size_t(eventRuns));
+        for (size_t i = 0; i < picks; ++i) {
+            const int64_t k = bySize[size_t((i + 0.5) * double(bySize.size()) / double(picks))].first;
+            const bool inRun = std::any_of(plan.begin(), plan.begin() + runs, [&](const TRunPlan& p) {
+                return k >= p.First + p.WarmUp && k < p.First + p.Count;
+            });
+            if (!inRun)
+                plan.push_back({std::max(spanFirst, k - warmUp), k - std::max(spanFirst, k - warmUp) + 1,
+                                int(k - std::max(spanFirst, k - warmUp))});
+        }
+        // In time order, so the decoder mostly reads on.
+        std::sort(plan.begin(), plan.end(), [](const TRunPlan& a, const TRunPlan& b) { return a.First < b.First; });
     }
 
     TGifEncoder enc;
@@ -105,7 +239,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     if (!enc.OpenCounting(opt))
         return fail(QStringLiteral("Cannot estimate the GIF: %1").arg(enc.LastError()));
 
-    std::vector<char> counted;   // per AddFrame call
+    std::vector<char> role;   // per AddFrame call
     int64_t deleted = 0, kept = 0;
     QString encodeError;
     for (const TRunPlan& run : plan) {
@@ -120,7 +254,10 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
                 encodeError = enc.LastError();
                 return false;
             }
-            counted.push_back(k >= run.WarmUp ? 1 : 0);
+            char r = kWarmUp;
+            if (k >= run.WarmUp)
+                r = std::binary_search(events.begin(), events.end(), run.First + k) ? kEvent : kOrdinary;
+            role.push_back(r);
             return true;
         };
         TVGFrameSource::TPass pass;
@@ -134,7 +271,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         deleted += pass.Deleted;
         kept += pass.Candidates;
     }
-    if (counted.empty())
+    if (role.empty())
         return fail(QStringLiteral("There is no frame to convert between %1 and %2 in \"%3\".")
                         .arg(FormatPTS(flag.StartPTS), FormatPTS(flag.EndPTS), flag.VideoFileName));
     if (!enc.Finish())
@@ -142,13 +279,14 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
 
     // The first frame is drawn whole; every later one only where it changes.
     const std::vector<TGifFrameBytes> frames = enc.FrameBytes();
-    int64_t frameSum = 0, countedBytes = 0;
+    int64_t frameSum = 0, bytes[3] = {0, 0, 0}, count[3] = {0, 0, 0};
     for (const TGifFrameBytes& f : frames) {
         frameSum += f.Bytes;
-        if (f.FirstInput > 0 && size_t(f.FirstInput) < counted.size() && counted[size_t(f.FirstInput)])
-            countedBytes += f.Bytes;
+        if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size())
+            bytes[int(role[size_t(f.FirstInput)])] += f.Bytes;
     }
-    const int64_t countedFrames = std::count(counted.begin() + 1, counted.end(), 1);
+    for (size_t i = 1; i < role.size(); ++i)
+        ++count[int(role[i])];
     const int64_t overhead = enc.BytesWritten() - frameSum;   // header and trailer
     const int64_t firstBytes = frames.empty() ? 0 : frames.front().Bytes;
 
@@ -157,12 +295,28 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     if (deleted > 0 && deleted + kept > 0)
         forward = std::max<int64_t>(1, std::llround(double(n) * double(kept) / double(deleted + kept)));
     const int64_t total = std::min<int64_t>(SequenceLength(forward, sequence), maxFrames);
-    const double perFrame = countedFrames > 0 ? double(countedBytes) / double(countedFrames) : 0.0;
+    const int64_t rest = std::max<int64_t>(0, total - 1);
+    // The rest of the frames: ordinary ones at their sampled mean, the big
+    // changes at theirs, in the share the packets showed.
+    double extrapolated = 0;
+    if (whole) {
+        extrapolated = double(bytes[kOrdinary] + bytes[kEvent]) * double(rest) /
+                       double(std::max<int64_t>(1, count[kOrdinary] + count[kEvent]));
+    } else {
+        const double ordinary = count[kOrdinary] > 0 ? double(bytes[kOrdinary]) / double(count[kOrdinary]) : 0.0;
+        const double event = count[kEvent] > 0 ? double(bytes[kEvent]) / double(count[kEvent]) : ordinary;
+        const double eventShare = double(events.size()) / double(std::max<int64_t>(1, span - 1));
+        extrapolated = double(rest) * (eventShare * event + (1 - eventShare) * ordinary);
+        if (qEnvironmentVariableIsSet("GANTERLY_ESTIMATE_DEBUG"))
+            std::fprintf(stderr, "events %zu/%lld ord %lld x %.0f  evt %lld x %.0f first %lld\n", events.size(),
+                         (long long)span, (long long)count[kOrdinary], ordinary, (long long)count[kEvent], event,
+                         (long long)firstBytes);
+    }
 
     e.Ok = true;
     e.Frames = total;
-    e.Bytes = overhead + firstBytes + std::llround(perFrame * double(std::max<int64_t>(0, total - 1)));
-    e.SampledFrames = int64_t(counted.size());
+    e.Bytes = overhead + firstBytes + std::llround(extrapolated);
+    e.SampledFrames = int64_t(role.size());
     e.Seconds = double(clock.nsecsElapsed()) / 1e9;
     return e;
 }

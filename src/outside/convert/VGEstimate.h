@@ -32,6 +32,11 @@ struct TGifEstimateOptions {
     int MaxRuns = 24;
     // Share of the GIF's frames to count, before the run limits.
     double Share = 0.08;
+    // Frames whose video packet is this many times the size of those around
+    // it change much more than the rest (cuts, flashes): they are priced
+    // apart, from up to EventRuns of them each with its lead-in.
+    double EventRatio = 3.0;
+    int EventRuns = 8;
 };
 
 // Runs on the caller's thread; polls cancel (may be null) between frames.

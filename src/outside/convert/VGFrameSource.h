@@ -35,6 +35,10 @@ public:
     QSize Size() const;            // of the frames as written
     // Where the video's pictures end (stream duration), 0 when unknown.
     int64_t VideoEnd() const;
+    // The container's time of the source's time 0, µs, and the video stream
+    // read: how the container's own packet times map onto the source's.
+    int64_t TimeOffset() const;
+    int VideoStream() const;
 
     // What a Read went through.
     struct TPass {
