@@ -5,7 +5,7 @@
 //
 //   bench_estimate [--cache DIR] [--only NAME] [--setting a|b]
 //                  [--run N] [--warm N] [--share X] [--min-runs N] [--max-runs N]
-//                  [--event-ratio X] [--event-runs N]
+//                  [--event-ratio X] [--event-runs N] [--budget X]
 #include "BenchSupport.h"
 #include "FFDecoder.h"
 #include "FixtureVideo.h"
@@ -127,6 +127,7 @@ int main(int argc, char** argv)
         else if (a[i] == "--max-runs") opt.MaxRuns = a[i + 1].toInt();
         else if (a[i] == "--event-ratio") opt.EventRatio = a[i + 1].toDouble();
         else if (a[i] == "--event-runs") opt.EventRuns = a[i + 1].toInt();
+        else if (a[i] == "--budget") opt.DecodeBudget = a[i + 1].toDouble();
         else {
             std::fprintf(stderr, "unknown option %s\n", qPrintable(a[i]));
             return 2;

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -123,7 +124,80 @@ struct TRunPlan {
     int64_t First = 0;   // output frame of the forward pass
     int64_t Count = 0;
     int WarmUp = 0;
+    bool Event = false;  // prices one big change; may be left out
 };
+
+// Long stretches without a keyframe must be decoded whole to reach a frame
+// in them. Walks the plan in time order with an allowance of packets to
+// decode on the way (budget x the clip's packets, shared out per run): a run
+// too far to reach moves to a keyframe in its stratum, or as far ahead as
+// the allowance reaches; an event run too far is left out.
+std::vector<TRunPlan> WithinBudget(const std::vector<TRunPlan>& plan, const std::vector<TPacket>& packets,
+                                   double budget, const std::function<int64_t(int64_t)>& timeOf,
+                                   const std::function<int64_t(int64_t)>& frameAt)
+{
+    std::vector<int64_t> times, keys;
+    for (const TPacket& p : packets) {
+        times.push_back(p.Time);
+        if (p.Key)
+            keys.push_back(p.Time);
+    }
+    // Packets with times in [a, b).
+    auto between = [&](int64_t a, int64_t b) {
+        return b <= a ? 0
+                      : int64_t(std::lower_bound(times.begin(), times.end(), b) -
+                                std::lower_bound(times.begin(), times.end(), a));
+    };
+    auto keyBefore = [&](int64_t t) {
+        auto it = std::upper_bound(keys.begin(), keys.end(), t);
+        return it == keys.begin() ? times.front() : *(it - 1);
+    };
+    // Where decoding starts to reach t from pos: on from pos, or a keyframe after it.
+    auto startFor = [&](int64_t pos, int64_t t) {
+        const int64_t kb = keyBefore(t);
+        return pos <= t && pos >= kb ? pos : kb;
+    };
+    const double share = budget * double(times.size()) / double(std::max<size_t>(1, plan.size()));
+    std::vector<TRunPlan> out;
+    double allowance = 0;
+    int64_t pos = INT64_MIN, reached = INT64_MIN;   // decoder time; the first output frame not yet read
+    for (const TRunPlan& run : plan) {
+        allowance += share;
+        int64_t first = std::max(run.First, reached == INT64_MIN ? run.First : reached);
+        if (out.empty()) {
+            // Any reading starts here; the conversion pays the same.
+            out.push_back(run);
+            pos = timeOf(run.First + run.Count);
+            reached = run.First + run.Count;
+            continue;
+        }
+        const int64_t t = timeOf(first);
+        int64_t cost = between(startFor(pos, t), t);
+        if (double(cost) > allowance) {
+            if (run.Event)
+                continue;
+            // A keyframe not far before the run's place, at or after where reading stands.
+            const int64_t kb = keyBefore(t);
+            const int64_t kFrame = frameAt(kb);
+            if (kb > pos && kFrame >= reached && kFrame <= first) {
+                first = kFrame;
+            } else if (pos != INT64_MIN) {
+                // As far on as the allowance reaches.
+                auto it = std::lower_bound(times.begin(), times.end(), pos);
+                const int64_t steps = std::min<int64_t>(int64_t(std::max(0.0, allowance)), times.end() - it - 1);
+                first = std::clamp<int64_t>(frameAt(*(it + std::max<int64_t>(0, steps))), reached, first);
+            }
+            cost = between(startFor(pos, timeOf(first)), timeOf(first));
+        }
+        allowance -= double(cost);
+        TRunPlan moved = run;
+        moved.First = first;
+        out.push_back(moved);
+        pos = timeOf(first + run.Count);
+        reached = first + run.Count;
+    }
+    return out;
+}
 
 // Where each AddFrame call counts.
 enum : char { kWarmUp = 0, kOrdinary = 1, kEvent = 2 };
@@ -173,6 +247,9 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     std::vector<TRunPlan> plan;
     std::vector<int64_t> events;   // output frames of the span that start with a big change
     std::vector<std::pair<int64_t, int>> bySize;   // the same with their packet sizes, smallest first
+    // Video bytes of the source frames each output frame of the span first
+    // shows: how much the picture changes there, as the video's encoder saw it.
+    std::vector<int64_t> videoBytes;
     const int runs = int(std::clamp<double>(std::ceil(double(span) * o.Share / runFrames), std::max(1, o.MinRuns),
                                             std::max(1, o.MaxRuns)));
     const bool whole = int64_t(runs) * length >= span;
@@ -185,6 +262,14 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         if (stopped())
             return cancelled();
         const std::vector<char> big = Events(packets, o.EventRatio);
+        if (!packets.empty()) {
+            videoBytes.assign(size_t(span), 0);
+            for (const TPacket& p : packets) {
+                const int64_t k = outputOf(p.Time);
+                if (k >= spanFirst && k < spanEnd)
+                    videoBytes[size_t(k - spanFirst)] += p.Size;
+            }
+        }
         std::vector<std::pair<int64_t, int>> sized;   // output frame, packet size
         for (size_t i = 0; i < packets.size(); ++i) {
             const int64_t k = outputOf(packets[i].Time);
@@ -224,10 +309,13 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
             });
             if (!inRun)
                 plan.push_back({std::max(spanFirst, k - warmUp), k - std::max(spanFirst, k - warmUp) + 1,
-                                int(k - std::max(spanFirst, k - warmUp))});
+                                int(k - std::max(spanFirst, k - warmUp)), true});
         }
         // In time order, so the decoder mostly reads on.
         std::sort(plan.begin(), plan.end(), [](const TRunPlan& a, const TRunPlan& b) { return a.First < b.First; });
+        if (o.DecodeBudget >= 0 && !packets.empty())
+            plan = WithinBudget(plan, packets, o.DecodeBudget, [&](int64_t k) { return flag.StartPTS + MomentOf(k, fps, speed); },
+                                [&](int64_t t) { return FramesIn(t - flag.StartPTS, fps, speed); });
     }
 
     TGifEncoder enc;
@@ -240,6 +328,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         return fail(QStringLiteral("Cannot estimate the GIF: %1").arg(enc.LastError()));
 
     std::vector<char> role;   // per AddFrame call
+    std::vector<int64_t> shownAt;   // per AddFrame call: its output frame
     int64_t deleted = 0, kept = 0;
     QString encodeError;
     for (const TRunPlan& run : plan) {
@@ -258,6 +347,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
             if (k >= run.WarmUp)
                 r = std::binary_search(events.begin(), events.end(), run.First + k) ? kEvent : kOrdinary;
             role.push_back(r);
+            shownAt.push_back(run.First + k);
             return true;
         };
         TVGFrameSource::TPass pass;
@@ -303,14 +393,43 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         extrapolated = double(bytes[kOrdinary] + bytes[kEvent]) * double(rest) /
                        double(std::max<int64_t>(1, count[kOrdinary] + count[kEvent]));
     } else {
-        const double ordinary = count[kOrdinary] > 0 ? double(bytes[kOrdinary]) / double(count[kOrdinary]) : 0.0;
-        const double event = count[kEvent] > 0 ? double(bytes[kEvent]) / double(count[kEvent]) : ordinary;
-        const double eventShare = double(events.size()) / double(std::max<int64_t>(1, span - 1));
-        extrapolated = double(rest) * (eventShare * event + (1 - eventShare) * ordinary);
+        // Per kind of frame, the GIF bytes the sample cost per video byte,
+        // times the video bytes of all frames of that kind: where the sample
+        // could not go (keyframes far apart), the video's own bytes say how
+        // much more or less changes there. The plain mean when the container
+        // gave no packets.
+        double gifBytes[3] = {0, 0, 0}, sampledVideo[3] = {0, 0, 0}, allVideo[3] = {0, 0, 0}, all[3] = {0, 0, 0};
+        for (const TGifFrameBytes& f : frames)
+            if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size())
+                gifBytes[int(role[size_t(f.FirstInput)])] += double(f.Bytes);
+        auto videoAt = [&](int64_t k) {
+            return videoBytes.empty() || k < spanFirst || k >= spanEnd ? 0.0 : double(videoBytes[size_t(k - spanFirst)]);
+        };
+        for (size_t i = 1; i < role.size(); ++i)
+            sampledVideo[int(role[i])] += videoAt(shownAt[i]);
+        for (int64_t k = spanFirst + 1; k < spanEnd; ++k) {
+            const int c = std::binary_search(events.begin(), events.end(), k) ? kEvent : kOrdinary;
+            allVideo[c] += videoAt(k);
+            all[c] += 1;
+        }
+        double forwardBytes = 0;
+        for (int c : {int(kOrdinary), int(kEvent)}) {
+            if (all[c] == 0)
+                continue;
+            if (sampledVideo[c] > 0 && allVideo[c] > 0)
+                forwardBytes += gifBytes[c] / sampledVideo[c] * allVideo[c];
+            else if (count[c] > 0)
+                forwardBytes += gifBytes[c] / double(count[c]) * all[c];
+            else if (count[kOrdinary] > 0)   // no change of this kind sampled
+                forwardBytes += gifBytes[kOrdinary] / double(count[kOrdinary]) * all[c];
+        }
+        // The GIF's frames after the first in the span's proportion (twice over in ping-pong).
+        extrapolated = forwardBytes * double(rest) / double(std::max<int64_t>(1, span - 1));
         if (qEnvironmentVariableIsSet("GANTERLY_ESTIMATE_DEBUG"))
-            std::fprintf(stderr, "events %zu/%lld ord %lld x %.0f  evt %lld x %.0f first %lld\n", events.size(),
-                         (long long)span, (long long)count[kOrdinary], ordinary, (long long)count[kEvent], event,
-                         (long long)firstBytes);
+            std::fprintf(stderr, "events %zu/%lld ord %lld/%.0f gif %.0f video %.0f of %.0f  evt %lld/%.0f gif %.0f video %.0f of %.0f first %lld\n",
+                         events.size(), (long long)span, (long long)count[kOrdinary], all[kOrdinary], gifBytes[kOrdinary],
+                         sampledVideo[kOrdinary], allVideo[kOrdinary], (long long)count[kEvent], all[kEvent],
+                         gifBytes[kEvent], sampledVideo[kEvent], allVideo[kEvent], (long long)firstBytes);
     }
 
     e.Ok = true;

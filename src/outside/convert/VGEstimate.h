@@ -37,6 +37,10 @@ struct TGifEstimateOptions {
     // apart, from up to EventRuns of them each with its lead-in.
     double EventRatio = 3.0;
     int EventRuns = 8;
+    // Packets that may be decoded only to reach the runs, as a share of the
+    // clip's packets: with keyframes far apart, runs the allowance cannot
+    // reach move nearer; below 0 every run stays in place.
+    double DecodeBudget = 0.3;
 };
 
 // Runs on the caller's thread; polls cancel (may be null) between frames.
