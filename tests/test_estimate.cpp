@@ -57,6 +57,8 @@ TEST(Estimate, WithinAFifthOfTheRealSizeForTheUsualSettings)
         {"ping-pong", [](TVGConvertFlag& f) { f.Sequence = 2; f.GifFPS = 10; }},
         {"reverse, frame limit", [](TVGConvertFlag& f) { f.Sequence = 1; f.MaxFrameCount = 120; }},
         {"speed 2x", [](TVGConvertFlag& f) { f.GifSpeed = 2.0; }},
+        // Every third source frame left out: the clip, and the GIF, shrink by a third.
+        {"deleted frames", [](TVGConvertFlag& f) { f.OnFrameDeleted = [](int64_t pts) { return pts / 40000 % 3 == 0; }; }},
         {"overlays, rotated", [](TVGConvertFlag& f) {
              f.Rotation = 1;
              f.OnDrawOverlay = [](QPainter* p, int w, int h) {

@@ -505,6 +505,14 @@ double TVGFrameSource::Speed() const { return d->Speed; }
 int TVGFrameSource::MaxFrames() const { return d->MaxFrames; }
 int TVGFrameSource::Sequence() const { return d->Sequence; }
 QSize TVGFrameSource::Size() const { return d->Final; }
+TGifEncoderOptions TVGFrameSource::EncoderOptions() const
+{
+    TGifEncoderOptions opt;
+    opt.Width = d->Final.width();
+    opt.Height = d->Final.height();
+    opt.Loop = d->F.GifLoop < 0 ? -1 : d->F.GifLoop;
+    return opt;
+}
 int64_t TVGFrameSource::VideoEnd() const { return std::max<int64_t>(0, d->Info.Duration); }
 int64_t TVGFrameSource::TimeOffset() const { return d->Dec.GetFileStreamInfo().TimeOffset; }
 int TVGFrameSource::VideoStream() const { return d->Dec.VideoStreamIndex(); }
@@ -567,11 +575,7 @@ QString TVideo2GifThread::Impl::Run(int& written)
     } partGuard{partName};
 
     TGifEncoder enc;
-    TGifEncoderOptions opt;
-    opt.Width = Final.width();
-    opt.Height = Final.height();
-    opt.Loop = F.GifLoop < 0 ? -1 : F.GifLoop;
-    if (!enc.Open(partName, opt))
+    if (!enc.Open(partName, src.EncoderOptions()))
         return QStringLiteral("Cannot write the GIF file \"%1\": %2").arg(F.GifFileName, enc.LastError());
     {
         std::lock_guard lock(T.FCancelLock);

@@ -14,7 +14,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -319,12 +318,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     }
 
     TGifEncoder enc;
-    TGifEncoderOptions opt;
-    const QSize size = src.Size();
-    opt.Width = size.width();
-    opt.Height = size.height();
-    opt.Loop = flag.GifLoop < 0 ? -1 : flag.GifLoop;
-    if (!enc.OpenCounting(opt))
+    if (!enc.OpenCounting(src.EncoderOptions()))
         return fail(QStringLiteral("Cannot estimate the GIF: %1").arg(enc.LastError()));
 
     std::vector<char> role;   // per AddFrame call
@@ -425,11 +419,6 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         }
         // The GIF's frames after the first in the span's proportion (twice over in ping-pong).
         extrapolated = forwardBytes * double(rest) / double(std::max<int64_t>(1, span - 1));
-        if (qEnvironmentVariableIsSet("GANTERLY_ESTIMATE_DEBUG"))
-            std::fprintf(stderr, "events %zu/%lld ord %lld/%.0f gif %.0f video %.0f of %.0f  evt %lld/%.0f gif %.0f video %.0f of %.0f first %lld\n",
-                         events.size(), (long long)span, (long long)count[kOrdinary], all[kOrdinary], gifBytes[kOrdinary],
-                         sampledVideo[kOrdinary], allVideo[kOrdinary], (long long)count[kEvent], all[kEvent],
-                         gifBytes[kEvent], sampledVideo[kEvent], allVideo[kEvent], (long long)firstBytes);
     }
 
     e.Ok = true;

@@ -5,6 +5,7 @@
 // conversion thread and the size estimate both read through it, so the
 // estimate follows whatever the conversion does to a frame.
 
+#include "GifEncoder.h"
 #include "VGConvert.h"
 
 #include <QImage>
@@ -33,6 +34,8 @@ public:
     int MaxFrames() const;
     int Sequence() const;
     QSize Size() const;            // of the frames as written
+    // The encoder settings of the GIF: one place for the conversion and the estimate.
+    TGifEncoderOptions EncoderOptions() const;
     // Where the video's pictures end (stream duration), 0 when unknown.
     int64_t VideoEnd() const;
     // The container's time of the source's time 0, µs, and the video stream
