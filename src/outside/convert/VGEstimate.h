@@ -50,7 +50,11 @@ TGifEstimate EstimateGifSize(const TVGConvertFlag& flag, const std::atomic<bool>
                              const TGifEstimateOptions& options);
 
 // Estimates in the background for a dialog: each Request replaces the one
-// before and runs 300 ms after the last; Ready reports on the owner's thread.
+// before and runs 300 ms after the last; Ready reports on the owner's thread,
+// only for the newest request. The flag's callbacks run on a worker thread
+// while the dialog goes on: they must draw from what they own (a copy of the
+// overlays), not from objects the dialog edits meanwhile, and stay valid
+// until the estimator is destroyed, which stops a run within a frame.
 class TGifSizeEstimator : public QObject {
     Q_OBJECT
 public:
