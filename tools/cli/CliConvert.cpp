@@ -7,6 +7,7 @@
 #include "VGProj.h"
 #include "FFDecoder.h"
 #include "VGConvert.h"
+#include "VGEstimate.h"
 #include "ZelFile.h"
 #include "ZelMessages.h"
 #include "ZelSignals.h"
@@ -16,6 +17,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QObject>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -102,11 +104,13 @@ int Usage(const QString& text) { return CliUsageError(kCommand, text); }
 
 int RunConvert(const TCliArgs& args)
 {
-    if (args.Files.size() != 2)
+    const bool estimate = args.Has(QStringLiteral("estimate"));
+    // An estimate writes nothing, so the GIF's name may be left out.
+    if (args.Files.size() != 2 && !(estimate && args.Files.size() == 1))
         return Usage(QStringLiteral("needs IN and OUT.gif, got %1 file name%2")
                          .arg(args.Files.size()).arg(args.Files.size() == 1 ? "" : "s"));
     const QString in = args.Files[0];
-    const QString out = QFileInfo(args.Files[1]).absoluteFilePath();
+    const QString out = args.Files.size() == 2 ? QFileInfo(args.Files[1]).absoluteFilePath() : QString();
 
     QString startText, endText, durationText, sizeText, cropText, fpsText, speedText, loopText;
     QString rotateText, flipText, orderText, maxText, logoFile, logoRectText;
@@ -132,6 +136,7 @@ int RunConvert(const TCliArgs& args)
         else if (opt == QLatin1String("logo")) logoFile = v;
         else if (opt == QLatin1String("logo-rect")) logoRectText = v;
         else if (opt == QLatin1String("quiet")) quiet = true;
+        else if (opt == QLatin1String("estimate")) continue;
         else if (opt == QLatin1String("delete")) deletes << v;
         else if (opt == QLatin1String("text")) {
             TTextArgs t;
@@ -295,7 +300,7 @@ int RunConvert(const TCliArgs& args)
 
     CliStartApp();
     // The output must never be the video itself, whatever names lead to it.
-    if (IsSameFile(in, out))
+    if (!out.isEmpty() && IsSameFile(in, out))
         return Fail(QStringLiteral("The GIF file \"%1\" is the video \"%2\" itself; choose another name for the GIF.")
                         .arg(args.Files[1], in));
 
@@ -376,6 +381,30 @@ int RunConvert(const TCliArgs& args)
     if (const QString err = VGConvertPlan::CheckOutputSize(proj.GetOutputSize()); !err.isEmpty())
         return Fail(err);
     const QSize size = proj.GetGifSize();  // as written, after the crop is clipped and the picture turned
+    if (estimate) {
+        if (!quiet)
+            CliErr(QStringLiteral("estimating %1 (%2 - %3) as %4 x %5 at %6 fps, speed %7")
+                       .arg(in, FormatPTS(proj.StartPTS), FormatPTS(proj.EndPTS))
+                       .arg(size.width()).arg(size.height()).arg(proj.GifFPS).arg(proj.GifSpeed));
+        // An interrupt stops the estimate within a frame.
+        std::atomic<bool> cancel{false};
+        int endSignal = 0;
+        TEndSignals signals([&](int sig) {
+            if (endSignal == 0)
+                endSignal = sig;
+            cancel.store(true);
+        });
+        const TGifEstimate e = EstimateGifSize(proj.ConversionFlag(), &cancel);
+        if (endSignal != 0) {
+            CliErr(QStringLiteral("ganterly-cli convert: stopped by signal %1").arg(endSignal));
+            return 128 + endSignal;
+        }
+        if (!e.Ok)
+            return Fail(e.Error);
+        CliOut(QStringLiteral("estimate: %1 bytes, %2 frames, %3 s (%4 frames sampled)")
+                   .arg(e.Bytes).arg(e.Frames).arg(e.Seconds, 0, 'f', 2).arg(e.SampledFrames));
+        return 0;
+    }
     if (!quiet)
         CliErr(QStringLiteral("converting %1 (%2 - %3) to %4 x %5 at %6 fps, speed %7")
                    .arg(in, FormatPTS(proj.StartPTS), FormatPTS(proj.EndPTS))
@@ -429,12 +458,14 @@ const std::vector<TCliOption> kOptions = [] {
     // Several times may follow one --delete.
     o.push_back({QStringLiteral("delete"), TCliOption::List, IsTime});
     o.push_back({QStringLiteral("quiet"), TCliOption::Flag, {}});
+    o.push_back({QStringLiteral("estimate"), TCliOption::Flag, {}});
     return o;
 }();
 
 CliCommand reg(
     "convert",
     "convert IN OUT.gif [options]\n"
+    "convert IN [OUT.gif] --estimate [options]\n"
     "Converts a stretch of the video IN to the GIF OUT.gif as the program does. Options, before or after the\n"
     "file names, as --opt VALUE or --opt=VALUE (times as hh:mm:ss.mmm or seconds):\n"
     "  --start T, --end T | --duration S   the clip range (default: the whole video)\n"
@@ -448,6 +479,9 @@ CliCommand reg(
     "  --text TEXT --text-at X,Y [--font NAME] [--font-size N] [--color RRGGBB] [--align left|center|right]\n"
     "  --logo FILE --logo-rect X,Y,W,H     a picture drawn over every frame\n"
     "  --quiet                             no settings line and no progress\n"
+    "  --estimate                          writes no GIF: prints its predicted size from a sample of its frames\n"
+    "                                      encoded as the conversion would (\"estimate: BYTES bytes, FRAMES frames,\n"
+    "                                      SECONDS s (N frames sampled)\")\n"
     "Exit codes: 0 done, 1 the conversion failed, 2 a usage error, 128+N stopped by signal N.",
     kOptions, RunConvert);
 

@@ -3,6 +3,7 @@
 // for reverse and ping-pong order go to a file, so memory stays bounded
 // whatever the clip's length.
 #include "VGConvert.h"
+#include "VGFrameSource.h"
 
 #include "FFDecoder.h"
 #include "GifEncoder.h"
@@ -139,10 +140,12 @@ private:
 
 }  // namespace
 
-// ---- the conversion ------------------------------------------------------------
-struct TVideo2GifThread::Impl {
-    TVideo2GifThread& T;
+// ---- the picture pipeline ------------------------------------------------------
+struct TVGFrameSource::Impl {
     const TVGConvertFlag& F;
+    TVGFrameSource& S;
+    TFFDecoder Dec;
+    TVideoStreamInfo Info;
     int FPS = 1;
     double Speed = 1.0;
     int MaxFrames = 1;
@@ -154,7 +157,6 @@ struct TVideo2GifThread::Impl {
     QSize Out;                // after crop and scale, before rotation
     QSize Final;              // as written
     TVGCropRect Crop;         // in displayed pixels
-    int LastPercent = -1;
 
     // Scaler state, rebuilt when the source format or its colours change.
     TSwsPtr Sws;
@@ -162,18 +164,9 @@ struct TVideo2GifThread::Impl {
     int SwsW = -1, SwsH = -1, SwsFmt = -1, SwsMatrix = -1, SwsFullRange = -1;
     bool FastPath = true;
 
-    Impl(TVideo2GifThread& t) : T(t), F(t.FFlag) {}
+    Impl(const TVGConvertFlag& f, TVGFrameSource& s) : F(f), S(s) {}
 
-    bool Stopped() const { return T.Terminated(); }
-
-    void Progress(int percent)
-    {
-        percent = std::clamp(percent, 0, 100);
-        if (percent <= LastPercent)
-            return;
-        LastPercent = percent;
-        CheckPostMessage(F.NotifyWnd, int(F.ProgressMsg), percent, 0);
-    }
+    bool Stopped() const { return S.Stopped(); }
 
     // swscale's vector code may write a little past the last line of its
     // output, so its destinations get spare rows behind the picture.
@@ -299,17 +292,262 @@ struct TVideo2GifThread::Impl {
         return {};
     }
 
+    QString Open();
+    QString Read(int64_t from, int64_t to, int64_t limit, int64_t repeatLimit, const TSink& sink,
+                 const std::function<void(int64_t)>& progress, TPass& pass);
+};
+
+QString TVGFrameSource::Impl::Open()
+{
+    FPS = EffectiveFPS(F.GifFPS);
+    Speed = EffectiveSpeed(F.GifSpeed);
+    MaxFrames = EffectiveMaxFrames(F.MaxFrameCount);
+    Sequence = F.Sequence <= 2 ? F.Sequence : 0;
+    UserRot = (F.Rotation % 4) * 90;
+
+    if (F.StartPTS == AV_NOPTS_VALUE || F.EndPTS == AV_NOPTS_VALUE || F.StartPTS >= F.EndPTS)
+        return QStringLiteral("The clip range %1 - %2 is empty.").arg(FormatPTS(F.StartPTS), FormatPTS(F.EndPTS));
+
+    Dec.LoadAVLib(F.LibFolder);
+    Dec.SetBitmapBitsPixel(24);
+    if (!Dec.LoadFile(F.VideoFileName))
+        return QStringLiteral("Cannot open the video file \"%1\": %2").arg(F.VideoFileName, Dec.LastError());
+    if (Dec.VideoStreamIndex() < 0)
+        return QStringLiteral("\"%1\" has no video stream.").arg(F.VideoFileName);
+    Info = Dec.GetVideoStreamInfo();
+    DisplayRot = ((Info.Rotation % 360) + 360) % 360;
+    if (DisplayRot % 90 != 0)
+        DisplayRot = 0;
+    DisplayMirror = Info.Mirrored;
+    Shown = DisplayRot == 90 || DisplayRot == 270 ? QSize(Info.Height, Info.Width) : QSize(Info.Width, Info.Height);
+
+    Crop = ClipCrop(F, Info.Width, Info.Height);
+    if (Crop.Width() < 1 || Crop.Height() < 1)
+        return QStringLiteral("The crop area (%1, %2) - (%3, %4) lies outside the video picture of %5 x %6.")
+            .arg(F.CropRect.Left).arg(F.CropRect.Top).arg(F.CropRect.Right).arg(F.CropRect.Bottom)
+            .arg(Info.Width).arg(Info.Height);
+    Out = OutputSize(F, Info.Width, Info.Height);
+    if (QString err = CheckOutputSize(Out); !err.isEmpty())
+        return err;
+    Final = WrittenSize(F, Info.Width, Info.Height);
+    if (int64_t(Final.width()) * Final.height() > (int64_t(1) << 28))
+        return QStringLiteral("The output size %1 x %2 is too large to convert.").arg(Final.width()).arg(Final.height());
+    return {};
+}
+
+QString TVGFrameSource::Impl::Read(int64_t from, int64_t to, int64_t limit, int64_t repeatLimit, const TSink& sink,
+                                   const std::function<void(int64_t)>& progress, TPass& pass)
+{
+    pass = {};
+    pass.End = to;
+    // The hint of an earlier stretch must not outlive its picker.
+    Dec.SetSkipHint({});
+    struct THintGuard {
+        TFFDecoder& D;
+        ~THintGuard() { D.SetSkipHint({}); }
+    } hintGuard{Dec};
+
+    if (!LocateVideoPTSCallback(&Dec, from, [this] { return !Stopped(); })) {
+        if (Stopped())
+            return {};
+        return QStringLiteral("No frame of \"%1\" could be read at %2: %3")
+            .arg(F.VideoFileName, FormatPTS(from), Dec.LastError());
+    }
+
+    TTimeline timeline(from);
+    TFramePicker picker(FPS, Speed);
+    if (repeatLimit > 0)
+        picker.SetRepeatLimit(repeatLimit);
+    TAVFramePtr prev;                            // the last kept candidate, not yet settled
+    int64_t shownIndex = -1;
+    QImage shown;
+    QString failure;
+
+    auto take = [&](int64_t k, int64_t candidate) -> bool {
+        if (Stopped())
+            return false;
+        if (candidate != shownIndex) {
+            failure = Transform(prev.get(), shown);
+            if (!failure.isEmpty())
+                return false;
+            shownIndex = candidate;
+        }
+        if (!sink(k, shown)) {
+            pass.SinkStopped = true;
+            return false;
+        }
+        if (++pass.Given >= limit) {
+            pass.Full = true;
+            return false;
+        }
+        return true;
+    };
+
+    bool any = false;
+    // A kept source frame: cut from the timeline when deleted, else a candidate.
+    auto handle = [&](int64_t pts, const AVFrame* frame) -> bool {
+        if (F.OnFrameDeleted && F.OnFrameDeleted(pts)) {
+            timeline.Delete(pts);
+            ++pass.Deleted;
+            return true;
+        }
+        if (!picker.Add(timeline.Keep(pts), take))
+            return false;
+        prev.reset(av_frame_clone(frame));
+        if (!prev) {
+            failure = QStringLiteral("Not enough memory to convert a frame.");
+            return false;
+        }
+        any = true;
+        return true;
+    };
+
+    // The frame on show at the start may begin before it; it counts when it
+    // still shows at the start, which the next frame or its duration tells.
+    TAVFramePtr early;
+    int64_t earlyPts = 0, earlyDuration = 0;
+    bool first = true, stopped = false, more = true, reachedEnd = false;
+    // The last source frame and its length: a video that ends before `to`
+    // (audio longer than the picture, a range past the end) ends the clip
+    // with its last frame instead of holding that frame to `to`.
+    // Containers often do not know the last frame's length, so it lasts at
+    // least as long as the longest gap between frames seen.
+    int64_t lastPts = AV_NOPTS_VALUE, lastDuration = 0, longestGap = 0;
+    // A frame that a later one replaces in the same output slot is never
+    // shown, so it need not be decoded when nothing refers to it: at half
+    // the source's frame rate that saves about a fifth of the CPU time on
+    // camera footage with B-frames. Deleted
+    // frames move the slots, so the hint is only used without them.
+    if (!F.OnFrameDeleted) {
+        Dec.SetSkipHint([&picker, from, to](int64_t t, int64_t later) {
+            return later < to && picker.Slot(t - from) == picker.Slot(later - from);
+        });
+    }
+    int64_t skippedBefore = Dec.SkippedFrames();
+    while (more && !Stopped()) {
+        const int64_t pts = Dec.CurrentPTS();
+        if (pts != AV_NOPTS_VALUE) {
+            if (pts >= to) {
+                if (early)
+                    earlyDuration = pts - earlyPts;
+                reachedEnd = true;
+                break;
+            }
+            if (first && pts < from) {
+                early.reset(av_frame_clone(Dec.CurrentAVFrame()));
+                earlyPts = pts;
+                earlyDuration = Dec.CurrentDuration();
+            } else {
+                if (early) {
+                    earlyDuration = pts - earlyPts;
+                    const bool ok = handle(earlyPts, early.get());
+                    early.reset();
+                    if (!ok) { stopped = true; break; }
+                    lastPts = earlyPts;
+                }
+                if (!handle(pts, Dec.CurrentAVFrame())) { stopped = true; break; }
+                // Gaps left by frames skipped on purpose say nothing about the frame length.
+                if (lastPts != AV_NOPTS_VALUE && Dec.SkippedFrames() == skippedBefore)
+                    longestGap = std::max(longestGap, pts - lastPts);
+                skippedBefore = Dec.SkippedFrames();
+                lastPts = pts;
+                lastDuration = Dec.CurrentDuration();
+            }
+            first = false;
+            if (progress)
+                progress(pts);
+        }
+        more = Dec.Decode();
+    }
+    if (early && !stopped && !Stopped() && earlyPts + earlyDuration > from) {
+        handle(earlyPts, early.get());
+        lastPts = earlyPts;
+        lastDuration = earlyDuration;
+    }
+    early.reset();
+    int64_t endPTS = to;
+    if (!reachedEnd && lastPts != AV_NOPTS_VALUE) {
+        if (lastDuration <= 0 && Info.FrameRateNum > 0 && Info.FrameRateDen > 0)
+            lastDuration = int64_t(Unit_Nano) * Info.FrameRateDen / Info.FrameRateNum;
+        lastDuration = std::max(lastDuration, longestGap);
+        if (lastDuration > 0)
+            endPTS = std::min(endPTS, lastPts + lastDuration);
+    }
+    pass.End = endPTS;
+    pass.Candidates = picker.Candidates();
+    pass.Emitted = picker.Emitted();
+    if (!failure.isEmpty())
+        return failure;
+    if (Stopped() || pass.SinkStopped)
+        return {};
+    if (!pass.Full) {
+        if (!any)
+            return QStringLiteral("There is no frame to convert between %1 and %2 in \"%3\".")
+                .arg(FormatPTS(from), FormatPTS(to), F.VideoFileName);
+        picker.Finish(timeline.Length(endPTS), take);
+        pass.Emitted = picker.Emitted();
+        if (!failure.isEmpty())
+            return failure;
+    }
+    return {};
+}
+
+TVGFrameSource::TVGFrameSource(const TVGConvertFlag& flag, const std::atomic<bool>* cancel)
+    : d(std::make_unique<Impl>(flag, *this)), FCancel(cancel)
+{
+}
+
+TVGFrameSource::~TVGFrameSource() = default;
+
+QString TVGFrameSource::Open() { return d->Open(); }
+int TVGFrameSource::FPS() const { return d->FPS; }
+double TVGFrameSource::Speed() const { return d->Speed; }
+int TVGFrameSource::MaxFrames() const { return d->MaxFrames; }
+int TVGFrameSource::Sequence() const { return d->Sequence; }
+QSize TVGFrameSource::Size() const { return d->Final; }
+TGifEncoderOptions TVGFrameSource::EncoderOptions() const
+{
+    TGifEncoderOptions opt;
+    opt.Width = d->Final.width();
+    opt.Height = d->Final.height();
+    opt.Loop = d->F.GifLoop < 0 ? -1 : d->F.GifLoop;
+    return opt;
+}
+int64_t TVGFrameSource::VideoEnd() const { return std::max<int64_t>(0, d->Info.Duration); }
+int64_t TVGFrameSource::TimeOffset() const { return d->Dec.GetFileStreamInfo().TimeOffset; }
+int TVGFrameSource::VideoStream() const { return d->Dec.VideoStreamIndex(); }
+
+QString TVGFrameSource::Read(int64_t from, int64_t to, int64_t limit, int64_t repeatLimit, const TSink& sink,
+                             const std::function<void(int64_t)>& progress, TPass& pass)
+{
+    return d->Read(from, to, limit, repeatLimit, sink, progress, pass);
+}
+
+// ---- the conversion ------------------------------------------------------------
+struct TVideo2GifThread::Impl {
+    TVideo2GifThread& T;
+    const TVGConvertFlag& F;
+    int LastPercent = -1;
+
+    Impl(TVideo2GifThread& t) : T(t), F(t.FFlag) {}
+
+    bool Stopped() const { return T.Terminated(); }
+
+    void Progress(int percent)
+    {
+        percent = std::clamp(percent, 0, 100);
+        if (percent <= LastPercent)
+            return;
+        LastPercent = percent;
+        CheckPostMessage(F.NotifyWnd, int(F.ProgressMsg), percent, 0);
+    }
+
     QString Run(int& written);
 };
 
 QString TVideo2GifThread::Impl::Run(int& written)
 {
     written = 0;
-    FPS = EffectiveFPS(F.GifFPS);
-    Speed = EffectiveSpeed(F.GifSpeed);
-    MaxFrames = EffectiveMaxFrames(F.MaxFrameCount);
-    Sequence = F.Sequence <= 2 ? F.Sequence : 0;
-    UserRot = (F.Rotation % 4) * 90;
     Progress(0);
 
     if (F.StartPTS == AV_NOPTS_VALUE || F.EndPTS == AV_NOPTS_VALUE || F.StartPTS >= F.EndPTS)
@@ -320,31 +558,13 @@ QString TVideo2GifThread::Impl::Run(int& written)
         return QStringLiteral("The GIF file \"%1\" is the video being converted; choose another name for the GIF.")
             .arg(F.GifFileName);
 
-    TFFDecoder dec;
-    dec.LoadAVLib(F.LibFolder);
-    dec.SetBitmapBitsPixel(24);
-    if (!dec.LoadFile(F.VideoFileName))
-        return QStringLiteral("Cannot open the video file \"%1\": %2").arg(F.VideoFileName, dec.LastError());
-    if (dec.VideoStreamIndex() < 0)
-        return QStringLiteral("\"%1\" has no video stream.").arg(F.VideoFileName);
-    const TVideoStreamInfo info = dec.GetVideoStreamInfo();
-    DisplayRot = ((info.Rotation % 360) + 360) % 360;
-    if (DisplayRot % 90 != 0)
-        DisplayRot = 0;
-    DisplayMirror = info.Mirrored;
-    Shown = DisplayRot == 90 || DisplayRot == 270 ? QSize(info.Height, info.Width) : QSize(info.Width, info.Height);
-
-    Crop = ClipCrop(F, info.Width, info.Height);
-    if (Crop.Width() < 1 || Crop.Height() < 1)
-        return QStringLiteral("The crop area (%1, %2) - (%3, %4) lies outside the video picture of %5 x %6.")
-            .arg(F.CropRect.Left).arg(F.CropRect.Top).arg(F.CropRect.Right).arg(F.CropRect.Bottom)
-            .arg(info.Width).arg(info.Height);
-    Out = OutputSize(F, info.Width, info.Height);
-    if (QString err = CheckOutputSize(Out); !err.isEmpty())
+    TVGFrameSource src(F, &T.FTerminated);
+    if (QString err = src.Open(); !err.isEmpty())
         return err;
-    Final = WrittenSize(F, info.Width, info.Height);
-    if (int64_t(Final.width()) * Final.height() > (int64_t(1) << 28))
-        return QStringLiteral("The output size %1 x %2 is too large to convert.").arg(Final.width()).arg(Final.height());
+    const int FPS = src.FPS();
+    const int MaxFrames = src.MaxFrames();
+    const int Sequence = src.Sequence();
+    const QSize Final = src.Size();
 
     // Written to a sibling and renamed at the end, so a failed conversion
     // never leaves a broken GIF under the real name.
@@ -355,11 +575,7 @@ QString TVideo2GifThread::Impl::Run(int& written)
     } partGuard{partName};
 
     TGifEncoder enc;
-    TGifEncoderOptions opt;
-    opt.Width = Final.width();
-    opt.Height = Final.height();
-    opt.Loop = F.GifLoop < 0 ? -1 : F.GifLoop;
-    if (!enc.Open(partName, opt))
+    if (!enc.Open(partName, src.EncoderOptions()))
         return QStringLiteral("Cannot write the GIF file \"%1\": %2").arg(F.GifFileName, enc.LastError());
     {
         std::lock_guard lock(T.FCancelLock);
@@ -388,40 +604,13 @@ QString TVideo2GifThread::Impl::Run(int& written)
             return err;
     }
 
-    if (!LocateVideoPTSCallback(&dec, F.StartPTS, [this] { return !Stopped(); })) {
-        if (Stopped())
-            return {};
-        return QStringLiteral("No frame of \"%1\" could be read at %2: %3")
-            .arg(F.VideoFileName, FormatPTS(F.StartPTS), dec.LastError());
-    }
-
     // Forward pass: pick frames on the GIF's time grid and either encode them
     // at once (original order) or keep them in the store.
     const bool direct = Sequence != 1;           // ping-pong plays its forward half at once
     const int decodeShare = Sequence == 0 ? 99 : 50;
     const int64_t range = F.EndPTS - F.StartPTS;
-    TTimeline timeline(F.StartPTS);
-    TFramePicker picker(FPS, Speed);
-    // Reverse order keeps only the last MaxFrames output frames: once the
-    // ring is full of one picture, a very slow speed need not write it again.
-    if (Sequence == 1)
-        picker.SetRepeatLimit(MaxFrames);
-    TAVFramePtr prev;                            // the last kept candidate, not yet settled
-    int64_t shownIndex = -1;
-    QImage shown;
-    int64_t kept = 0;                            // output frames taken in the forward pass
-    bool full = false;
     QString failure;
-
-    auto take = [&](int64_t k, int64_t candidate) -> bool {
-        if (Stopped())
-            return false;
-        if (candidate != shownIndex) {
-            failure = Transform(prev.get(), shown);
-            if (!failure.isEmpty())
-                return false;
-            shownIndex = candidate;
-        }
+    auto sink = [&](int64_t k, const QImage& shown) -> bool {
         if (direct) {
             if (!enc.AddFrame(shown, DelayCs(k, FPS))) {
                 if (!enc.Cancelled())
@@ -435,121 +624,24 @@ QString TVideo2GifThread::Impl::Run(int& written)
             if (!failure.isEmpty())
                 return false;
         }
-        ++kept;
-        if (direct && kept >= MaxFrames) {
-            full = true;
-            return false;
-        }
         return true;
     };
-
-    bool any = false;
-    // A kept source frame: cut from the timeline when deleted, else a candidate.
-    auto handle = [&](int64_t pts, const AVFrame* frame) -> bool {
-        if (F.OnFrameDeleted && F.OnFrameDeleted(pts)) {
-            timeline.Delete(pts);
-            return true;
-        }
-        if (!picker.Add(timeline.Keep(pts), take))
-            return false;
-        prev.reset(av_frame_clone(frame));
-        if (!prev) {
-            failure = QStringLiteral("Not enough memory to convert a frame.");
-            return false;
-        }
-        any = true;
-        return true;
-    };
-
-    // The frame on show at the start may begin before it; it counts when it
-    // still shows at the start, which the next frame or its duration tells.
-    TAVFramePtr early;
-    int64_t earlyPts = 0, earlyDuration = 0;
-    bool first = true, stopped = false, more = true, reachedEnd = false;
-    // The last source frame and its length: a video that ends before EndPTS
-    // (audio longer than the picture, a range past the end) ends the clip
-    // with its last frame instead of holding that frame to EndPTS.
-    // Containers often do not know the last frame's length, so it lasts at
-    // least as long as the longest gap between frames seen.
-    int64_t lastPts = AV_NOPTS_VALUE, lastDuration = 0, longestGap = 0;
-    // A frame that a later one replaces in the same output slot is never
-    // shown, so it need not be decoded when nothing refers to it: at half
-    // the source's frame rate that saves about a fifth of the CPU time on
-    // camera footage with B-frames. Deleted
-    // frames move the slots, so the hint is only used without them.
-    if (!F.OnFrameDeleted) {
-        dec.SetSkipHint([&](int64_t t, int64_t later) {
-            return later < F.EndPTS && picker.Slot(t - F.StartPTS) == picker.Slot(later - F.StartPTS);
-        });
-    }
-    int64_t skippedBefore = dec.SkippedFrames();
-    while (more && !Stopped()) {
-        const int64_t pts = dec.CurrentPTS();
-        if (pts != AV_NOPTS_VALUE) {
-            if (pts >= F.EndPTS) {
-                if (early)
-                    earlyDuration = pts - earlyPts;
-                reachedEnd = true;
-                break;
-            }
-            if (first && pts < F.StartPTS) {
-                early.reset(av_frame_clone(dec.CurrentAVFrame()));
-                earlyPts = pts;
-                earlyDuration = dec.CurrentDuration();
-            } else {
-                if (early) {
-                    earlyDuration = pts - earlyPts;
-                    const bool ok = handle(earlyPts, early.get());
-                    early.reset();
-                    if (!ok) { stopped = true; break; }
-                    lastPts = earlyPts;
-                }
-                if (!handle(pts, dec.CurrentAVFrame())) { stopped = true; break; }
-                // Gaps left by frames skipped on purpose say nothing about the frame length.
-                if (lastPts != AV_NOPTS_VALUE && dec.SkippedFrames() == skippedBefore)
-                    longestGap = std::max(longestGap, pts - lastPts);
-                skippedBefore = dec.SkippedFrames();
-                lastPts = pts;
-                lastDuration = dec.CurrentDuration();
-            }
-            first = false;
-            Progress(int(decodeShare * double(pts - F.StartPTS) / double(range)));
-        }
-        more = dec.Decode();
-    }
-    if (early && !stopped && !Stopped() && earlyPts + earlyDuration > F.StartPTS) {
-        handle(earlyPts, early.get());
-        lastPts = earlyPts;
-        lastDuration = earlyDuration;
-    }
-    early.reset();
-    int64_t endPTS = F.EndPTS;
-    if (!reachedEnd && lastPts != AV_NOPTS_VALUE) {
-        if (lastDuration <= 0 && info.FrameRateNum > 0 && info.FrameRateDen > 0)
-            lastDuration = int64_t(Unit_Nano) * info.FrameRateDen / info.FrameRateNum;
-        lastDuration = std::max(lastDuration, longestGap);
-        if (lastDuration > 0)
-            endPTS = std::min(endPTS, lastPts + lastDuration);
-    }
+    TVGFrameSource::TPass pass;
+    // Reverse order keeps only the last MaxFrames output frames: once the
+    // ring is full of one picture, a very slow speed need not write it again.
+    const QString readError = src.Read(
+        F.StartPTS, F.EndPTS, direct ? MaxFrames : INT64_MAX, Sequence == 1 ? MaxFrames : 0, sink,
+        [&](int64_t pts) { Progress(int(decodeShare * double(pts - F.StartPTS) / double(range))); }, pass);
     if (!failure.isEmpty())
         return failure;
+    if (!readError.isEmpty())
+        return readError;
     if (Stopped())
         return {};
-    if (!full) {
-        if (!any)
-            return QStringLiteral("There is no frame to convert between %1 and %2 in \"%3\".")
-                .arg(FormatPTS(F.StartPTS), FormatPTS(F.EndPTS), F.VideoFileName);
-        picker.Finish(timeline.Length(endPTS), take);
-        if (!failure.isEmpty())
-            return failure;
-        if (Stopped())
-            return {};
-    }
-    prev.reset();
 
     // Backward pass from the store.
     if (Sequence != 0) {
-        const int64_t n = Sequence == 1 ? picker.Emitted() : kept;
+        const int64_t n = Sequence == 1 ? pass.Emitted : pass.Given;
         const int64_t total = std::min<int64_t>(SequenceLength(n, Sequence), MaxFrames);
         const int64_t firstPos = Sequence == 2 ? std::min<int64_t>(n, total) : 0;
         // Reverse order: only the last MaxFrames kept frames are in the ring.

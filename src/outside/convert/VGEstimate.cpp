@@ -1,19 +1,543 @@
+// The size estimate: runs of consecutive output frames, spread evenly over
+// the part of the clip the GIF shows, go through the conversion's own picture
+// pipeline and its encoder (counting instead of writing). A GIF frame's size
+// depends mostly on how it differs from the one before, so each run begins
+// with a few frames that are encoded but not counted; the counted frames then
+// cost what they cost in the real file, and their mean is extrapolated.
 #include "VGEstimate.h"
 
-// Placeholder until the sampling estimate lands: it answers "no estimate".
-TGifEstimate EstimateGifSize(const TVGConvertFlag&, const std::atomic<bool>*)
+#include "FFDecoder.h"
+#include "GifEncoder.h"
+#include "VGFrameSource.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/packet.h>
+#include <libavformat/avformat.h>
+}
+
+using namespace VGConvertPlan;
+
+namespace {
+
+// Output frames of the forward pass for a clip of `length` µs: those whose
+// moment falls before its end.
+int64_t FramesIn(int64_t length, int fps, double speed)
 {
+    if (length <= 0)
+        return 0;
+    const long double perFrame = static_cast<long double>(speed) * 1000000.0L / fps;
+    int64_t k = std::max<int64_t>(0, int64_t(std::ceil(static_cast<long double>(length) / perFrame)));
+    while (k > 0 && MomentOf(k - 1, fps, speed) >= length)
+        --k;
+    while (MomentOf(k, fps, speed) < length)
+        ++k;
+    return k;
+}
+
+struct AVFormatClose { void operator()(AVFormatContext* c) const { avformat_close_input(&c); } };
+struct AVPacketFree { void operator()(AVPacket* p) const { av_packet_free(&p); } };
+
+struct TPacket {
+    int64_t Time = 0;    // source time, µs
+    int Size = 0;
+    bool Key = false;
+};
+
+// The video's packets from `from` to `to` as the container lists them, read
+// without decoding: their sizes show where the picture changes a lot (cuts,
+// flashes) and where the keyframes are. Empty when the container will not say.
+std::vector<TPacket> ScanPackets(const QString& file, int stream, int64_t offsetUs, int64_t from, int64_t to,
+                                 const std::atomic<bool>* cancel)
+{
+    std::vector<TPacket> out;
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, file.toUtf8().constData(), nullptr, nullptr) < 0)
+        return out;
+    std::unique_ptr<AVFormatContext, AVFormatClose> fmt(raw);
+    if (avformat_find_stream_info(fmt.get(), nullptr) < 0 || stream < 0 || stream >= int(fmt->nb_streams))
+        return out;
+    AVStream* st = fmt->streams[stream];
+    for (unsigned i = 0; i < fmt->nb_streams; ++i)
+        if (int(i) != stream)
+            fmt->streams[i]->discard = AVDISCARD_ALL;
+    const AVRational micro{1, 1000000};
+    if (from > 0)
+        av_seek_frame(fmt.get(), stream, av_rescale_q(from + offsetUs, micro, st->time_base), AVSEEK_FLAG_BACKWARD);
+    std::unique_ptr<AVPacket, AVPacketFree> pkt(av_packet_alloc());
+    if (!pkt)
+        return out;
+    // Packets come in decoding order: read on a little past the end for the
+    // pictures shown before it.
+    const int64_t stopAt = to + 2 * int64_t(Unit_Nano);
+    for (int n = 0; av_read_frame(fmt.get(), pkt.get()) >= 0; ++n) {
+        struct TUnref { AVPacket* P; ~TUnref() { av_packet_unref(P); } } unref{pkt.get()};
+        if ((n & 255) == 0 && cancel && cancel->load(std::memory_order_acquire))
+            return {};
+        if (pkt->stream_index != stream)
+            continue;
+        const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+        if (ts == AV_NOPTS_VALUE)
+            continue;
+        const int64_t t = av_rescale_q(ts, st->time_base, micro) - offsetUs;
+        if (pkt->dts != AV_NOPTS_VALUE && av_rescale_q(pkt->dts, st->time_base, micro) - offsetUs > stopAt)
+            break;
+        if (t >= from && t < to)
+            out.push_back({t, pkt->size, (pkt->flags & AV_PKT_FLAG_KEY) != 0});
+    }
+    std::sort(out.begin(), out.end(), [](const TPacket& a, const TPacket& b) { return a.Time < b.Time; });
+    return out;
+}
+
+// Packets far larger than those around them: a picture that changes much
+// more than its neighbours (a cut, a flash, or a keyframe, which the sample
+// then prices too).
+std::vector<char> Events(const std::vector<TPacket>& p, double ratio)
+{
+    std::vector<char> ev(p.size(), 0);
+    constexpr int kReach = 12;
+    std::vector<int> near;
+    for (size_t i = 0; i < p.size(); ++i) {
+        near.clear();
+        for (size_t j = i >= kReach ? i - kReach : 0; j < std::min(p.size(), i + kReach + 1); ++j)
+            if (j != i)
+                near.push_back(p[j].Size);
+        if (near.size() < 4)
+            continue;
+        std::nth_element(near.begin(), near.begin() + near.size() / 2, near.end());
+        const double median = std::max(64, near[near.size() / 2]);
+        ev[i] = p[i].Size > ratio * median ? 1 : 0;
+    }
+    return ev;
+}
+
+struct TRunPlan {
+    int64_t First = 0;   // output frame of the forward pass
+    int64_t Count = 0;
+    int WarmUp = 0;
+    bool Event = false;  // prices one big change; may be left out
+};
+
+// Long stretches without a keyframe must be decoded whole to reach a frame
+// in them. Walks the plan in time order with an allowance of packets to
+// decode on the way (budget x the clip's packets, shared out per run): a run
+// too far to reach moves to a keyframe in its stratum, or as far ahead as
+// the allowance reaches; an event run too far is left out.
+std::vector<TRunPlan> WithinBudget(const std::vector<TRunPlan>& plan, const std::vector<TPacket>& packets,
+                                   double budget, const std::function<int64_t(int64_t)>& timeOf,
+                                   const std::function<int64_t(int64_t)>& frameAt)
+{
+    std::vector<int64_t> times, keys;
+    for (const TPacket& p : packets) {
+        times.push_back(p.Time);
+        if (p.Key)
+            keys.push_back(p.Time);
+    }
+    // Packets with times in [a, b).
+    auto between = [&](int64_t a, int64_t b) {
+        return b <= a ? 0
+                      : int64_t(std::lower_bound(times.begin(), times.end(), b) -
+                                std::lower_bound(times.begin(), times.end(), a));
+    };
+    auto keyBefore = [&](int64_t t) {
+        auto it = std::upper_bound(keys.begin(), keys.end(), t);
+        return it == keys.begin() ? times.front() : *(it - 1);
+    };
+    // Where decoding starts to reach t from pos: on from pos, or a keyframe after it.
+    auto startFor = [&](int64_t pos, int64_t t) {
+        const int64_t kb = keyBefore(t);
+        return pos <= t && pos >= kb ? pos : kb;
+    };
+    const double share = budget * double(times.size()) / double(std::max<size_t>(1, plan.size()));
+    std::vector<TRunPlan> out;
+    double allowance = 0;
+    int64_t pos = INT64_MIN, reached = INT64_MIN;   // decoder time; the first output frame not yet read
+    for (const TRunPlan& run : plan) {
+        allowance += share;
+        int64_t first = std::max(run.First, reached == INT64_MIN ? run.First : reached);
+        if (out.empty()) {
+            // Any reading starts here; the conversion pays the same.
+            out.push_back(run);
+            pos = timeOf(run.First + run.Count);
+            reached = run.First + run.Count;
+            continue;
+        }
+        const int64_t t = timeOf(first);
+        int64_t cost = between(startFor(pos, t), t);
+        if (double(cost) > allowance) {
+            if (run.Event)
+                continue;
+            // A keyframe not far before the run's place, at or after where reading stands.
+            const int64_t kb = keyBefore(t);
+            const int64_t kFrame = frameAt(kb);
+            if (kb > pos && kFrame >= reached && kFrame <= first) {
+                first = kFrame;
+            } else if (pos != INT64_MIN) {
+                // As far on as the allowance reaches.
+                auto it = std::lower_bound(times.begin(), times.end(), pos);
+                const int64_t steps = std::min<int64_t>(int64_t(std::max(0.0, allowance)), times.end() - it - 1);
+                first = std::clamp<int64_t>(frameAt(*(it + std::max<int64_t>(0, steps))), reached, first);
+            }
+            cost = between(startFor(pos, timeOf(first)), timeOf(first));
+        }
+        allowance -= double(cost);
+        TRunPlan moved = run;
+        moved.First = first;
+        out.push_back(moved);
+        pos = timeOf(first + run.Count);
+        reached = first + run.Count;
+    }
+    return out;
+}
+
+// Where each AddFrame call counts.
+enum : char { kWarmUp = 0, kOrdinary = 1, kEvent = 2 };
+
+TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* cancel, const TGifEstimateOptions& o)
+{
+    QElapsedTimer clock;
+    clock.start();
     TGifEstimate e;
-    e.Error = QStringLiteral("not available");
+    auto stopped = [cancel] { return cancel && cancel->load(std::memory_order_acquire); };
+    auto fail = [&](const QString& why) {
+        e.Ok = false;
+        e.Error = why;
+        e.Seconds = double(clock.nsecsElapsed()) / 1e9;
+        return e;
+    };
+    auto cancelled = [&] { return fail(QStringLiteral("The estimate was cancelled.")); };
+
+    TVGConvertFlag flag = given;
+    flag.NotifyWnd = nullptr;
+    TVGFrameSource src(flag, cancel);
+    if (QString err = src.Open(); !err.isEmpty())
+        return fail(err);
+    if (stopped())
+        return cancelled();
+
+    const int fps = src.FPS();
+    const double speed = src.Speed();
+    const int64_t maxFrames = src.MaxFrames();
+    const int sequence = src.Sequence();
+    int64_t end = flag.EndPTS;
+    if (src.VideoEnd() > flag.StartPTS)
+        end = std::min(end, src.VideoEnd());
+    const int64_t n = std::max<int64_t>(1, FramesIn(end - flag.StartPTS, fps, speed));
+    // The output frame that first shows a source frame of time t.
+    const TFramePicker grid(fps, speed);
+    auto outputOf = [&](int64_t t) { return grid.Slot(t - flag.StartPTS); };
+
+    // The forward frames the GIF shows: the first ones, or the last ones in reverse.
+    const int64_t span = std::min(n, maxFrames);
+    const int64_t spanFirst = sequence == 1 ? n - span : 0;
+    const int64_t spanEnd = spanFirst + span;
+
+    const int runFrames = std::max(1, o.RunFrames);
+    const int warmUp = std::max(0, o.WarmUp);
+    const int64_t length = runFrames + warmUp;
+    std::vector<TRunPlan> plan;
+    std::vector<int64_t> events;   // output frames of the span that start with a big change
+    std::vector<std::pair<int64_t, int>> bySize;   // the same with their packet sizes, smallest first
+    // Video bytes of the source frames each output frame of the span first
+    // shows: how much the picture changes there, as the video's encoder saw it.
+    std::vector<int64_t> videoBytes;
+    const int runs = int(std::clamp<double>(std::ceil(double(span) * o.Share / runFrames), std::max(1, o.MinRuns),
+                                            std::max(1, o.MaxRuns)));
+    const bool whole = int64_t(runs) * length >= span;
+    if (whole) {
+        // A short clip: all of it, as the conversion would.
+        plan.push_back({spanFirst, span, 0});
+    } else {
+        const std::vector<TPacket> packets =
+            ScanPackets(flag.VideoFileName, src.VideoStream(), src.TimeOffset(), flag.StartPTS, end, cancel);
+        if (stopped())
+            return cancelled();
+        const std::vector<char> big = Events(packets, o.EventRatio);
+        if (!packets.empty()) {
+            videoBytes.assign(size_t(span), 0);
+            for (const TPacket& p : packets) {
+                const int64_t k = outputOf(p.Time);
+                if (k >= spanFirst && k < spanEnd)
+                    videoBytes[size_t(k - spanFirst)] += p.Size;
+            }
+        }
+        std::vector<std::pair<int64_t, int>> sized;   // output frame, packet size
+        for (size_t i = 0; i < packets.size(); ++i) {
+            const int64_t k = outputOf(packets[i].Time);
+            if (big[i] && k > spanFirst && k < spanEnd)
+                sized.push_back({k, packets[i].Size});
+        }
+        std::sort(sized.begin(), sized.end());
+        // One per output frame, the largest change in it.
+        for (size_t i = 0; i < sized.size(); ++i) {
+            if (i + 1 < sized.size() && sized[i + 1].first == sized[i].first)
+                continue;
+            events.push_back(sized[i].first);
+            bySize.push_back(sized[i]);
+        }
+        std::sort(bySize.begin(), bySize.end(), [](auto a, auto b) { return a.second < b.second; });
+
+        // One run in each of `runs` equal strata, at a place of its own in
+        // each (a golden-ratio sequence), so that nothing periodic in the
+        // clip lines up with the sample.
+        const double stratum = double(span) / runs;
+        for (int r = 0; r < runs; ++r) {
+            // The first run starts with the GIF's own first frame, which is
+            // drawn whole and so costs the most.
+            const double u = r == 0 && sequence != 1 ? 0.0 : std::fmod((r + 1) * 0.6180339887498949, 1.0);
+            const int64_t first = spanFirst + int64_t(r * stratum + u * std::max(0.0, stratum - double(length)));
+            plan.push_back({std::clamp<int64_t>(first, spanFirst, spanEnd - length), length, warmUp});
+        }
+        // Big changes are rare and costly: a sample of them, each after the
+        // frames that lead up to it, spread over their sizes from small to
+        // large so that it prices every kind of change in its share.
+        const int eventRuns = std::max(0, o.EventRuns);
+        const size_t picks = std::min(bySize.size(), size_t(eventRuns));
+        for (size_t i = 0; i < picks; ++i) {
+            const int64_t k = bySize[size_t((i + 0.5) * double(bySize.size()) / double(picks))].first;
+            const bool inRun = std::any_of(plan.begin(), plan.begin() + runs, [&](const TRunPlan& p) {
+                return k >= p.First + p.WarmUp && k < p.First + p.Count;
+            });
+            if (!inRun)
+                plan.push_back({std::max(spanFirst, k - warmUp), k - std::max(spanFirst, k - warmUp) + 1,
+                                int(k - std::max(spanFirst, k - warmUp)), true});
+        }
+        // In time order, so the decoder mostly reads on.
+        std::sort(plan.begin(), plan.end(), [](const TRunPlan& a, const TRunPlan& b) { return a.First < b.First; });
+        if (o.DecodeBudget >= 0 && !packets.empty())
+            plan = WithinBudget(plan, packets, o.DecodeBudget, [&](int64_t k) { return flag.StartPTS + MomentOf(k, fps, speed); },
+                                [&](int64_t t) { return FramesIn(t - flag.StartPTS, fps, speed); });
+    }
+
+    TGifEncoder enc;
+    if (!enc.OpenCounting(src.EncoderOptions()))
+        return fail(QStringLiteral("Cannot estimate the GIF: %1").arg(enc.LastError()));
+
+    std::vector<char> role;   // per AddFrame call
+    std::vector<int64_t> shownAt;   // per AddFrame call: its output frame
+    int64_t deleted = 0, kept = 0;
+    QString encodeError;
+    for (const TRunPlan& run : plan) {
+        if (stopped())
+            return cancelled();
+        const int64_t from = flag.StartPTS + MomentOf(run.First, fps, speed);
+        const int64_t to = std::min(end, flag.StartPTS + MomentOf(run.First + run.Count, fps, speed));
+        if (from >= to)
+            continue;
+        auto sink = [&](int64_t k, const QImage& picture) -> bool {
+            if (!enc.AddFrame(picture, DelayCs(run.First + k, fps))) {
+                encodeError = enc.LastError();
+                return false;
+            }
+            char r = kWarmUp;
+            if (k >= run.WarmUp)
+                r = std::binary_search(events.begin(), events.end(), run.First + k) ? kEvent : kOrdinary;
+            role.push_back(r);
+            shownAt.push_back(run.First + k);
+            return true;
+        };
+        TVGFrameSource::TPass pass;
+        const QString err = src.Read(from, to, run.Count, 0, sink, {}, pass);
+        if (stopped())
+            return cancelled();
+        if (!encodeError.isEmpty())
+            return fail(QStringLiteral("Cannot estimate the GIF: %1").arg(encodeError));
+        if (!err.isEmpty())
+            return fail(err);
+        deleted += pass.Deleted;
+        kept += pass.Candidates;
+    }
+    if (role.empty())
+        return fail(QStringLiteral("There is no frame to convert between %1 and %2 in \"%3\".")
+                        .arg(FormatPTS(flag.StartPTS), FormatPTS(flag.EndPTS), flag.VideoFileName));
+    if (!enc.Finish())
+        return stopped() ? cancelled() : fail(QStringLiteral("Cannot estimate the GIF: %1").arg(enc.LastError()));
+
+    // The first frame is drawn whole; every later one only where it changes.
+    const std::vector<TGifFrameBytes> frames = enc.FrameBytes();
+    int64_t frameSum = 0, bytes[3] = {0, 0, 0}, count[3] = {0, 0, 0};
+    for (const TGifFrameBytes& f : frames) {
+        frameSum += f.Bytes;
+        if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size())
+            bytes[int(role[size_t(f.FirstInput)])] += f.Bytes;
+    }
+    for (size_t i = 1; i < role.size(); ++i)
+        ++count[int(role[i])];
+    const int64_t overhead = enc.BytesWritten() - frameSum;   // header and trailer
+    const int64_t firstBytes = frames.empty() ? 0 : frames.front().Bytes;
+
+    // Deleted frames shorten the clip by their share of the source frames.
+    int64_t forward = n;
+    if (deleted > 0 && deleted + kept > 0)
+        forward = std::max<int64_t>(1, std::llround(double(n) * double(kept) / double(deleted + kept)));
+    const int64_t total = std::min<int64_t>(SequenceLength(forward, sequence), maxFrames);
+    const int64_t rest = std::max<int64_t>(0, total - 1);
+    // The rest of the frames: ordinary ones at their sampled mean, the big
+    // changes at theirs, in the share the packets showed.
+    double extrapolated = 0;
+    if (whole) {
+        extrapolated = double(bytes[kOrdinary] + bytes[kEvent]) * double(rest) /
+                       double(std::max<int64_t>(1, count[kOrdinary] + count[kEvent]));
+    } else {
+        // Per kind of frame, the GIF bytes the sample cost per video byte,
+        // times the video bytes of all frames of that kind: where the sample
+        // could not go (keyframes far apart), the video's own bytes say how
+        // much more or less changes there. The plain mean when the container
+        // gave no packets.
+        double gifBytes[3] = {0, 0, 0}, sampledVideo[3] = {0, 0, 0}, allVideo[3] = {0, 0, 0}, all[3] = {0, 0, 0};
+        for (const TGifFrameBytes& f : frames)
+            if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size())
+                gifBytes[int(role[size_t(f.FirstInput)])] += double(f.Bytes);
+        auto videoAt = [&](int64_t k) {
+            return videoBytes.empty() || k < spanFirst || k >= spanEnd ? 0.0 : double(videoBytes[size_t(k - spanFirst)]);
+        };
+        for (size_t i = 1; i < role.size(); ++i)
+            sampledVideo[int(role[i])] += videoAt(shownAt[i]);
+        for (int64_t k = spanFirst + 1; k < spanEnd; ++k) {
+            const int c = std::binary_search(events.begin(), events.end(), k) ? kEvent : kOrdinary;
+            allVideo[c] += videoAt(k);
+            all[c] += 1;
+        }
+        double forwardBytes = 0;
+        for (int c : {int(kOrdinary), int(kEvent)}) {
+            if (all[c] == 0)
+                continue;
+            if (sampledVideo[c] > 0 && allVideo[c] > 0)
+                forwardBytes += gifBytes[c] / sampledVideo[c] * allVideo[c];
+            else if (count[c] > 0)
+                forwardBytes += gifBytes[c] / double(count[c]) * all[c];
+            else if (count[kOrdinary] > 0)   // no change of this kind sampled
+                forwardBytes += gifBytes[kOrdinary] / double(count[kOrdinary]) * all[c];
+        }
+        // The GIF's frames after the first in the span's proportion (twice over in ping-pong).
+        extrapolated = forwardBytes * double(rest) / double(std::max<int64_t>(1, span - 1));
+    }
+
+    e.Ok = true;
+    e.Frames = total;
+    e.Bytes = overhead + firstBytes + std::llround(extrapolated);
+    e.SampledFrames = int64_t(role.size());
+    e.Seconds = double(clock.nsecsElapsed()) / 1e9;
     return e;
 }
 
-struct TGifSizeEstimator::Impl {};
+}  // namespace
 
-TGifSizeEstimator::TGifSizeEstimator(QObject* parent) : QObject(parent), FImpl(new Impl) {}
-TGifSizeEstimator::~TGifSizeEstimator() { delete FImpl; }
+TGifEstimate EstimateGifSize(const TVGConvertFlag& flag, const std::atomic<bool>* cancel,
+                             const TGifEstimateOptions& options)
+{
+    try {
+        return Estimate(flag, cancel, options);
+    } catch (const std::bad_alloc&) {
+        TGifEstimate e;
+        e.Error = QStringLiteral("Not enough memory to estimate the GIF of \"%1\".").arg(flag.VideoFileName);
+        return e;
+    } catch (const std::exception& ex) {
+        TGifEstimate e;
+        e.Error = QStringLiteral("Estimating the GIF of \"%1\" failed: %2")
+                      .arg(flag.VideoFileName, QString::fromUtf8(ex.what()));
+        return e;
+    }
+}
+
+TGifEstimate EstimateGifSize(const TVGConvertFlag& flag, const std::atomic<bool>* cancel)
+{
+    return EstimateGifSize(flag, cancel, TGifEstimateOptions{});
+}
+
+// ---- the background estimator ------------------------------------------------------
+namespace {
+constexpr int kQuietMs = 300;
+
+struct TRun {
+    std::atomic<bool> Cancel{false};
+    std::atomic<bool> Done{false};       // the thread has ended
+    std::atomic<bool> Delivered{false};  // the owner has heard the result
+    std::thread Thread;
+};
+}  // namespace
+
+struct TGifSizeEstimator::Impl {
+    QTimer Timer;
+    TVGConvertFlag Pending;
+    std::vector<std::shared_ptr<TRun>> Runs;   // the newest last; older ones cancelled
+
+    void CancelAll()
+    {
+        for (auto& r : Runs)
+            r->Cancel.store(true, std::memory_order_release);
+    }
+    // Threads that have ended are joined at once; running ones stay listed.
+    void Reap()
+    {
+        std::erase_if(Runs, [](const std::shared_ptr<TRun>& r) {
+            if (!r->Done.load(std::memory_order_acquire))
+                return false;
+            if (r->Thread.joinable())
+                r->Thread.join();
+            return true;
+        });
+    }
+};
+
+TGifSizeEstimator::TGifSizeEstimator(QObject* parent) : QObject(parent), FImpl(new Impl)
+{
+    FImpl->Timer.setSingleShot(true);
+    FImpl->Timer.setInterval(kQuietMs);
+    connect(&FImpl->Timer, &QTimer::timeout, this, [this] {
+        Impl& d = *FImpl;
+        d.Reap();
+        auto run = std::make_shared<TRun>();
+        d.Runs.push_back(run);
+        // The owner outlives the thread (its destruction joins it).
+        run->Thread = std::thread([run, flag = d.Pending, owner = this] {
+            const TGifEstimate e = EstimateGifSize(flag, &run->Cancel);
+            // Delivered on the owner's thread; a run replaced meanwhile says nothing.
+            if (!run->Cancel.load(std::memory_order_acquire)) {
+                QMetaObject::invokeMethod(owner, [run, e, owner] {
+                    run->Delivered.store(true, std::memory_order_release);
+                    if (!run->Cancel.load(std::memory_order_acquire))
+                        Q_EMIT owner->Ready(e);
+                }, Qt::QueuedConnection);
+            }
+            run->Done.store(true, std::memory_order_release);
+        });
+    });
+}
+
+TGifSizeEstimator::~TGifSizeEstimator()
+{
+    // A cancelled run stops within a frame; it may still be calling the
+    // flag's callbacks into the project, so it is waited for.
+    FImpl->Timer.stop();
+    FImpl->CancelAll();
+    for (auto& r : FImpl->Runs)
+        if (r->Thread.joinable())
+            r->Thread.join();
+    delete FImpl;
+}
+
 void TGifSizeEstimator::Request(const TVGConvertFlag& flag)
 {
-    Q_EMIT Ready(EstimateGifSize(flag));
+    FImpl->CancelAll();
+    FImpl->Reap();
+    FImpl->Pending = flag;
+    FImpl->Timer.start();
 }
-bool TGifSizeEstimator::Busy() const { return false; }
+
+bool TGifSizeEstimator::Busy() const
+{
+    if (FImpl->Timer.isActive())
+        return true;
+    return std::any_of(FImpl->Runs.begin(), FImpl->Runs.end(), [](const std::shared_ptr<TRun>& r) {
+        return !r->Delivered.load(std::memory_order_acquire) && !r->Cancel.load(std::memory_order_acquire);
+    });
+}

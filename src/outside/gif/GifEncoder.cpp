@@ -20,6 +20,7 @@ constexpr int kMaxDelayCs = 65535;
 // One GIF frame on its way from AddFrame to the file.
 struct TJob {
     int Index = 0;
+    int FirstInput = 0;            // the AddFrame call that began it
     int Left = 0, Top = 0, Width = 0, Height = 0;
     std::vector<uint8_t> Rgba;     // the changed rectangle; alpha 0 = keep what is shown
     int64_t DelayCs = 0;
@@ -58,6 +59,7 @@ struct TGifEncoder::TImpl {
     bool Cancelled = false;
     QString Error;
     int MaxInFlight = 0;
+    std::vector<TGifFrameBytes> Sizes;
 
     std::vector<std::thread> Workers;
     std::thread WriterThread;
@@ -90,6 +92,7 @@ struct TGifEncoder::TImpl {
     void WorkerLoop();
     void WriterLoop();
     bool Submit(int delayCs);
+    bool Open(const QString* path, const TGifEncoderOptions& options);
     bool WriteJob(TJob& job);
     void Join();
 };
@@ -107,7 +110,19 @@ TGifEncoder::~TGifEncoder()
 
 bool TGifEncoder::Open(const QString& path, const TGifEncoderOptions& options)
 {
-    TImpl& d = *FImpl;
+    return FImpl->Open(&path, options);
+}
+
+bool TGifEncoder::OpenCounting(const TGifEncoderOptions& options)
+{
+    return FImpl->Open(nullptr, options);
+}
+
+// A null file path counts the bytes instead of writing them.
+bool TGifEncoder::TImpl::Open(const QString* file, const TGifEncoderOptions& options)
+{
+    TImpl& d = *this;
+    const QString path = file ? *file : QStringLiteral("(counted GIF)");
     if (d.Opened) {
         d.SetError(QStringLiteral("cannot open %1: the encoder is already in use").arg(path));
         return false;
@@ -119,7 +134,8 @@ bool TGifEncoder::Open(const QString& path, const TGifEncoderOptions& options)
                        .arg(path).arg(options.Width).arg(options.Height));
         return false;
     }
-    if (!d.Writer.Open(path, options.Width, options.Height, options.Loop)) {
+    if (!(file ? d.Writer.Open(path, options.Width, options.Height, options.Loop)
+               : d.Writer.OpenCounting(options.Width, options.Height, options.Loop))) {
         d.SetError(d.Writer.LastError());
         return false;
     }
@@ -285,6 +301,7 @@ bool TGifEncoder::TImpl::Submit(int delayCs)
     auto job = std::make_shared<TJob>();
     job->Left = x0, job->Top = y0, job->Width = x1 - x0 + 1, job->Height = y1 - y0 + 1;
     job->DelayCs = delayCs;
+    job->FirstInput = FramesAdded - 1;
     job->SlackPerMse = slackPerMse;
     job->MayReuse = grain > 0;
     job->Rgba.resize(size_t(job->Width) * job->Height * 4);
@@ -440,6 +457,7 @@ bool TGifEncoder::TImpl::WriteJob(TJob& job)
     const int slack = Options.KeepSlack + int(job.SlackPerMse * job.Mse);
     Refine(job, Displayed, Options.Width, job.Index > 0 ? slack : -1);
     std::vector<uint8_t>().swap(job.Rgba);
+    const int64_t before = Writer.BytesOut();
     int64_t delay = job.DelayCs;
     job.Frame.DelayCs = int(std::min<int64_t>(delay, kMaxDelayCs));
     if (!Writer.PutFrame(job.Frame)) return false;
@@ -457,6 +475,8 @@ bool TGifEncoder::TImpl::WriteJob(TJob& job)
     }
     FramesWritten++;
     Bytes = Writer.BytesWritten();
+    std::lock_guard lock(M);
+    Sizes.push_back({job.FirstInput, Writer.BytesOut() - before});
     return true;
 }
 
@@ -515,6 +535,11 @@ bool TGifEncoder::Cancelled() const
 int TGifEncoder::FramesAdded() const { return FImpl->FramesAdded; }
 int TGifEncoder::FramesWritten() const { return FImpl->FramesWritten; }
 int64_t TGifEncoder::BytesWritten() const { return FImpl->Bytes; }
+std::vector<TGifFrameBytes> TGifEncoder::FrameBytes() const
+{
+    std::lock_guard lock(FImpl->M);
+    return FImpl->Sizes;
+}
 int TGifEncoder::MaxInFlight() const
 {
     std::lock_guard lock(FImpl->M);

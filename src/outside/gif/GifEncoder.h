@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 struct TGifEncoderOptions {
     int Width = 0;               // 1..65535
@@ -49,6 +50,13 @@ struct TGifEncoderOptions {
     float SlackPerNoise = 0.9f;
 };
 
+// One frame as written: the AddFrame call (from 0) that began it, and its
+// bytes in the file (later calls equal to it only lengthen its delay).
+struct TGifFrameBytes {
+    int FirstInput = 0;
+    int64_t Bytes = 0;
+};
+
 class TGifEncoder {
 public:
     TGifEncoder();
@@ -59,6 +67,9 @@ public:
     // Creates the file and writes the header. False with LastError on a bad
     // size ("... 65535 ...") or an unwritable path.
     bool Open(const QString& path, const TGifEncoderOptions& options);
+    // Encodes exactly as Open does but writes no file: BytesWritten and
+    // FrameBytes tell what the file would hold.
+    bool OpenCounting(const TGifEncoderOptions& options);
     // One frame of exactly Width x Height (any QImage format; RGB888 and
     // RGB32 are taken without conversion) shown for delayCs centiseconds
     // (at least 2). A frame equal to what is shown merges into the previous
@@ -80,6 +91,9 @@ public:
     int FramesAdded() const;     // AddFrame calls accepted
     int FramesWritten() const;   // GIF frames written so far (after merging)
     int64_t BytesWritten() const;
+    // Every frame written so far, in order; the rest of BytesWritten after
+    // Finish is the header and the trailer.
+    std::vector<TGifFrameBytes> FrameBytes() const;
     // Largest number of frames ever held in flight (for checks of the bound).
     int MaxInFlight() const;
 

@@ -28,11 +28,25 @@ bool TGifWriter::Open(const QString& path, int width, int height, int loop)
 {
     FPath = path;
     FError.clear();
+    FCounting = false;
     if (!FFile.Create(path)) {
         FError = QStringLiteral("cannot create %1: %2").arg(path, FFile.ErrorText());
         return false;
     }
     FBuffer.reserve(kBufferSize);
+    return Start(width, height, loop);
+}
+
+bool TGifWriter::OpenCounting(int width, int height, int loop)
+{
+    FPath = QStringLiteral("(counted GIF)");
+    FError.clear();
+    FCounting = true;
+    return Start(width, height, loop);
+}
+
+bool TGifWriter::Start(int width, int height, int loop)
+{
     int err = 0;
     FGif = EGifOpen(this, &TGifWriter::Output, &err);
     if (!FGif) return Fail(QStringLiteral("open"), err);
@@ -99,6 +113,10 @@ int TGifWriter::Output(GifFileType* gif, const uint8_t* data, int len)
 {
     auto* self = static_cast<TGifWriter*>(gif->UserData);
     if (!self->FError.isEmpty()) return 0;
+    if (self->FCounting) {
+        self->FBytes += len;
+        return len;
+    }
     if (self->FBuffer.size() + size_t(len) > kBufferSize && !self->Flush()) return 0;
     self->FBuffer.insert(self->FBuffer.end(), data, data + len);
     return len;
@@ -106,6 +124,7 @@ int TGifWriter::Output(GifFileType* gif, const uint8_t* data, int len)
 
 bool TGifWriter::Flush()
 {
+    if (FCounting) return true;
     if (!FFile.Write(FBuffer.data(), FBuffer.size())) {
         FError = QStringLiteral("cannot write %1: %2").arg(FPath, FFile.ErrorText());
         return false;

@@ -28,6 +28,8 @@ public:
 
     // loop: -1 forever, 0 no looping extension, N replays N times.
     bool Open(const QString& path, int width, int height, int loop);
+    // The same without a file: the bytes are only counted.
+    bool OpenCounting(int width, int height, int loop);
     bool PutFrame(const TGifFrame& frame);
     // Writes the trailer and closes; safe to call more than once.
     bool Close();
@@ -35,12 +37,15 @@ public:
 
     const QString& LastError() const { return FError; }
     int64_t BytesWritten() const { return FBytes; }
+    // Including what still waits in the buffer: the GIF's size so far.
+    int64_t BytesOut() const { return FBytes + int64_t(FBuffer.size()); }
     int FramesWritten() const { return FFrames; }
 
 private:
     static int Output(GifFileType* gif, const uint8_t* data, int len);
     bool Flush();
     bool Fail(const QString& stage, int gifError);
+    bool Start(int width, int height, int loop);
 
     QString FPath;
     QString FError;
@@ -49,4 +54,5 @@ private:
     std::vector<uint8_t> FBuffer;
     int64_t FBytes = 0;
     int FFrames = 0;
+    bool FCounting = false;
 };

@@ -1,0 +1,306 @@
+// The GIF size estimate against real conversions of fixture clips, its
+// cancelling, the debounced background estimator, bad input and the command line.
+#include "ConvertSupport.h"
+#include "FFDecoder.h"
+#include "GifEncoder.h"
+#include "TestSupport.h"
+#include "VGEstimate.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+// Long enough that the estimate samples instead of encoding everything:
+// 320 x 240, 25 fps, 12 s of a slowly panning detailed picture with flashes.
+const TClip& LongClip()
+{
+    static const TClip clip = MakeClip(QStringLiteral("estimate"), QStringLiteral("long.mp4"), [](TFixtureVideo& v) {
+        v.Width = 320;
+        v.Height = 240;
+        v.FrameCount = 300;
+        v.GopLength = 50;
+        v.Textured = true;
+        v.FlashEvery = 70;
+    });
+    return clip;
+}
+
+qint64 RealSize(TVGConvertFlag flag)
+{
+    QFile::remove(flag.GifFileName);
+    const TConvertRun r = RunConversion(flag);
+    EXPECT_EQ(r.Errors, 0) << r.Error.toStdString();
+    return QFileInfo(flag.GifFileName).size();
+}
+
+}  // namespace
+
+TEST(Estimate, WithinAFifthOfTheRealSizeForTheUsualSettings)
+{
+    const TClip& clip = LongClip();
+    REQUIRE_CLIP(clip);
+    struct TCase {
+        const char* name;
+        std::function<void(TVGConvertFlag&)> set;
+    };
+    const std::vector<TCase> cases = {
+        {"full size, 15 fps", [](TVGConvertFlag& f) { f.GifFPS = 15; }},
+        {"half size", [](TVGConvertFlag& f) { f.ScaleFactor = 0.5; }},
+        {"ping-pong", [](TVGConvertFlag& f) { f.Sequence = 2; f.GifFPS = 10; }},
+        {"reverse, frame limit", [](TVGConvertFlag& f) { f.Sequence = 1; f.MaxFrameCount = 120; }},
+        {"speed 2x", [](TVGConvertFlag& f) { f.GifSpeed = 2.0; }},
+        // Every third source frame left out: the clip, and the GIF, shrink by a third.
+        {"deleted frames", [](TVGConvertFlag& f) { f.OnFrameDeleted = [](int64_t pts) { return pts / 40000 % 3 == 0; }; }},
+        {"overlays, rotated", [](TVGConvertFlag& f) {
+             f.Rotation = 1;
+             f.OnDrawOverlay = [](QPainter* p, int w, int h) {
+                 p->fillRect(QRect(4, 4, w / 3, h / 6), Qt::white);
+                 p->setPen(Qt::red);
+                 p->drawText(QRect(0, h / 2, w, h / 2), Qt::AlignCenter, QStringLiteral("Overlay"));
+             };
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("real.gif"));
+        c.set(flag);
+        const TGifEstimate e = EstimateGifSize(flag);
+        ASSERT_TRUE(e.Ok) << e.Error.toStdString();
+        const qint64 real = RealSize(flag);
+        ASSERT_GT(real, 0);
+        EXPECT_NEAR(double(e.Bytes), double(real), 0.2 * double(real)) << "estimate " << e.Bytes << ", real " << real;
+        // It sampled: far fewer frames than the GIF holds went through the encoder.
+        EXPECT_LT(e.SampledFrames * 2, e.Frames);
+    }
+}
+
+TEST(Estimate, FrameCountFollowsTheConversion)
+{
+    const TClip& clip = LongClip();
+    REQUIRE_CLIP(clip);
+    TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("count.gif"));
+    flag.GifFPS = 10;
+    EXPECT_EQ(EstimateGifSize(flag).Frames, 120);  // 12 s at 10 fps
+    flag.Sequence = 2;
+    EXPECT_EQ(EstimateGifSize(flag).Frames, 238);  // there and back, the ends once
+    flag.MaxFrameCount = 100;
+    EXPECT_EQ(EstimateGifSize(flag).Frames, 100);
+    flag.Sequence = 0;
+    flag.MaxFrameCount = 1000;
+    flag.GifSpeed = 0.5;
+    EXPECT_EQ(EstimateGifSize(flag).Frames, 240);
+}
+
+TEST(Estimate, AShortClipIsEncodedWholeAndComesOutExact)
+{
+    // Nothing to extrapolate: the estimate is the conversion's own byte count.
+    const TClip& clip = IndexClip();
+    REQUIRE_CLIP(clip);
+    const TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("short.gif"), 0, 20);
+    const TGifEstimate e = EstimateGifSize(flag);
+    ASSERT_TRUE(e.Ok) << e.Error.toStdString();
+    EXPECT_EQ(e.Frames, 20);
+    EXPECT_EQ(e.SampledFrames, 20);
+    const qint64 real = RealSize(flag);
+    EXPECT_NEAR(double(e.Bytes), double(real), 0.01 * double(real));
+}
+
+TEST(Estimate, CancelReturnsPromptly)
+{
+    const TClip& clip = LongClip();
+    REQUIRE_CLIP(clip);
+    TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("cancel.gif"));
+    std::atomic<bool> cancel{true};
+    TGifEstimate e = EstimateGifSize(flag, &cancel);
+    EXPECT_FALSE(e.Ok);
+    EXPECT_TRUE(e.Error.contains("cancelled")) << e.Error.toStdString();
+
+    // Cancelled while it runs (drawing slowly, so it is surely running).
+    cancel = false;
+    std::atomic<int> drawn{0};
+    flag.OnDrawOverlay = [&drawn](QPainter*, int, int) {
+        ++drawn;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    };
+    QElapsedTimer t;
+    std::thread stopper([&] {
+        while (drawn.load() < 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        t.start();
+        cancel = true;
+    });
+    e = EstimateGifSize(flag, &cancel);
+    stopper.join();
+    EXPECT_FALSE(e.Ok);
+    EXPECT_LT(t.elapsed(), 500);
+}
+
+TEST(Estimate, BadInputGivesAClearError)
+{
+    const TClip& clip = IndexClip();
+    REQUIRE_CLIP(clip);
+    TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("bad.gif"));
+    flag.VideoFileName = clip.Dir + "missing.mp4";
+    TGifEstimate e = EstimateGifSize(flag);
+    EXPECT_FALSE(e.Ok);
+    EXPECT_TRUE(e.Error.contains("missing.mp4")) << e.Error.toStdString();
+
+    flag = ClipFlag(clip, QStringLiteral("bad.gif"));
+    flag.EndPTS = flag.StartPTS;
+    e = EstimateGifSize(flag);
+    EXPECT_FALSE(e.Ok);
+    EXPECT_TRUE(e.Error.contains("is empty")) << e.Error.toStdString();
+
+    flag = ClipFlag(clip, QStringLiteral("bad.gif"));
+    flag.UseCrop = true;
+    flag.CropRect = {500, 500, 600, 600};
+    e = EstimateGifSize(flag);
+    EXPECT_FALSE(e.Ok);
+    EXPECT_TRUE(e.Error.contains("crop area")) << e.Error.toStdString();
+
+    // A range past the video's end has no frame in it.
+    flag = ClipFlag(clip, QStringLiteral("bad.gif"));
+    flag.StartPTS = 100 * int64_t(Unit_Nano);
+    flag.EndPTS = 101 * int64_t(Unit_Nano);
+    e = EstimateGifSize(flag);
+    EXPECT_FALSE(e.Ok);
+    EXPECT_FALSE(e.Error.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(flag.GifFileName));
+}
+
+TEST(Estimate, CountingEncoderCountsWhatTheFileHolds)
+{
+    // The same frames through a file and through the counter: equal sizes,
+    // and the frame records add up to all but the header and trailer.
+    TGifEncoderOptions o;
+    o.Width = 64;
+    o.Height = 48;
+    const QString path = MakeTempDir("estimate-enc") + "count.gif";
+    TGifEncoder file, counter;
+    ASSERT_TRUE(file.Open(path, o));
+    ASSERT_TRUE(counter.OpenCounting(o));
+    for (int i = 0; i < 12; ++i) {
+        QImage img(64, 48, QImage::Format_RGB888);
+        img.fill(QColor(20, 40, 60));
+        if (i != 5)  // frame 5 repeats frame 4 and merges into it
+            QPainter(&img).fillRect(i * 4, 10, 8 + i, 20, QColor::fromHsv(i * 30, 200, 220));
+        else
+            QPainter(&img).fillRect(16, 10, 12, 20, QColor::fromHsv(120, 200, 220));
+        ASSERT_TRUE(file.AddFrame(img, 10));
+        ASSERT_TRUE(counter.AddFrame(img, 10));
+    }
+    ASSERT_TRUE(file.Finish());
+    ASSERT_TRUE(counter.Finish());
+    EXPECT_EQ(counter.BytesWritten(), QFileInfo(path).size());
+    const auto frames = counter.FrameBytes();
+    ASSERT_EQ(frames.size(), 11u);
+    int64_t sum = 0;
+    for (const auto& f : frames)
+        sum += f.Bytes;
+    EXPECT_GT(sum, counter.BytesWritten() - 100);
+    EXPECT_EQ(frames[5].FirstInput, 6);  // the merged call began no frame
+}
+
+TEST(Estimate, EstimatorEmitsOnceForABurstAndTheLastRequestWins)
+{
+    const TClip& clip = LongClip();
+    REQUIRE_CLIP(clip);
+    TGifSizeEstimator est;
+    QSignalSpy spy(&est, &TGifSizeEstimator::Ready);
+    QElapsedTimer t;
+    t.start();
+    for (int fps = 1; fps <= 5; ++fps) {
+        TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("burst.gif"));
+        flag.GifFPS = fps;
+        est.Request(flag);
+        QTest::qWait(50);
+    }
+    EXPECT_TRUE(est.Busy());
+    // Nothing before the burst has been quiet for 300 ms.
+    QTest::qWait(200);
+    EXPECT_EQ(spy.count(), 0);
+    ASSERT_TRUE(spy.wait(20000));
+    QTest::qWait(400);
+    ASSERT_EQ(spy.count(), 1);
+    const TGifEstimate e = spy.at(0).at(0).value<TGifEstimate>();
+    EXPECT_TRUE(e.Ok) << e.Error.toStdString();
+    EXPECT_EQ(e.Frames, 60);  // 12 s at 5 fps
+    EXPECT_FALSE(est.Busy());
+}
+
+TEST(Estimate, EstimatorDropsAStaleRunAndIsDestroyedQuickly)
+{
+    const TClip& clip = LongClip();
+    REQUIRE_CLIP(clip);
+    auto est = std::make_unique<TGifSizeEstimator>();
+    QSignalSpy spy(est.get(), &TGifSizeEstimator::Ready);
+    TVGConvertFlag slow = ClipFlag(clip, QStringLiteral("stale.gif"));
+    std::atomic<int> drawn{0};
+    slow.OnDrawOverlay = [&drawn](QPainter*, int, int) {
+        ++drawn;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    };
+    est->Request(slow);
+    QElapsedTimer t;
+    t.start();
+    while (drawn.load() == 0 && t.elapsed() < 10000)
+        QTest::qWait(10);
+    ASSERT_GT(drawn.load(), 0);
+    // A new request while the first runs: only the new one reports.
+    TVGConvertFlag fast = ClipFlag(clip, QStringLiteral("stale.gif"));
+    fast.GifFPS = 2;
+    est->Request(fast);
+    ASSERT_TRUE(spy.wait(20000));
+    QTest::qWait(300);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).value<TGifEstimate>().Frames, 24);
+
+    // Destroyed in the middle of a slow run: it waits for one frame at most.
+    est->Request(slow);
+    const int before = drawn.load();
+    t.restart();
+    while (drawn.load() == before && t.elapsed() < 10000)
+        QTest::qWait(10);
+    t.restart();
+    est.reset();
+    EXPECT_LT(t.elapsed(), 500);
+}
+
+TEST(Estimate, CommandLinePrintsTheEstimateAndWritesNoGif)
+{
+    const TClip& clip = LongClip();
+    REQUIRE_CLIP(clip);
+    const QString gif = clip.Dir + "cli.gif";
+    QFile::remove(gif);
+    QProcess p;
+    p.start(QStringLiteral(GANTERLY_BIN_DIR "/ganterly-cli"),
+            {"convert", clip.Video.Path, gif, "--estimate", "--size", "half", "--fps", "10", "--quiet"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    const QRegularExpressionMatch m =
+        QRegularExpression(R"(^estimate: (\d+) bytes, (\d+) frames, [0-9.]+ s \((\d+) frames sampled\)$)")
+            .match(out.trimmed());
+    ASSERT_TRUE(m.hasMatch()) << out.toStdString();
+    EXPECT_GT(m.captured(1).toLongLong(), 1000);
+    EXPECT_EQ(m.captured(2).toInt(), 120);
+    EXPECT_FALSE(QFileInfo::exists(gif));
+
+    // The GIF's name may be left out; a missing video is an error.
+    p.start(QStringLiteral(GANTERLY_BIN_DIR "/ganterly-cli"), {"convert", clip.Dir + "none.mp4", "--estimate"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains("none.mp4"));
+
+    p.start(QStringLiteral(GANTERLY_BIN_DIR "/ganterly-cli"), {"convert", "--help"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError()).contains("--estimate"));
+}
