@@ -663,8 +663,12 @@ TEST_F(SettingFormTest, EstimatesAreAskedWithTheDialogsValuesAndCancelLeavesTheP
         f.OnDrawOverlay(&p, out.width(), out.height());
     }
     EXPECT_NE(out, [] { QImage b(40, 14, QImage::Format_RGB32); b.fill(Qt::black); return b; }());
-    // The stub answers no estimate: a dash, never a number.
+    // While the estimate runs the box says so, never showing a stale number;
+    // then it answers (this project has no real video: a dash with the reason).
+    EXPECT_EQ(form->lblEstimateValue->text(), QStringLiteral("estimating..."));
+    EXPECT_TRUE(PumpUntil([&] { return form->lblEstimateValue->text() != QStringLiteral("estimating..."); }, 5000));
     EXPECT_EQ(form->lblEstimateValue->text(), QStringLiteral("-"));
+    EXPECT_FALSE(form->lblEstimateValue->toolTip().isEmpty());
 
     Click(form->btnCancelMe);
     EXPECT_EQ(proj->SizeStyle, ssHalf);
