@@ -375,10 +375,7 @@ TEST_F(CropFormTest, ShowCropFormAnswersOkOrCancelAndRefusesAProjectWithoutVideo
 {
     auto drive = [](bool ok, QRect typed) {
         QTimer::singleShot(0, [ok, typed] {
-            TCropForm* f = nullptr;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* c = qobject_cast<TCropForm*>(w); c && c->isVisible())
-                    f = c;
+            TCropForm* f = ShownWindow<TCropForm>();
             ASSERT_NE(f, nullptr);
             if (!typed.isNull()) {
                 if (!f->cbxCrop->isChecked())

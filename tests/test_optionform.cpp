@@ -86,13 +86,7 @@ protected:
 };
 
 // The dialog ShowOptionForm runs, once it shows.
-TOptionForm* Running()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<TOptionForm*>(w); f && f->isVisible())
-            return f;
-    return nullptr;
-}
+TOptionForm* Running() { return ShownWindow<TOptionForm>(); }
 
 }  // namespace
 

@@ -279,9 +279,8 @@ TEST_F(PublishTest, ShowPublishFormConvertsTheClipAndAnswersTrue)
     over.show();
     QRect shownAt;
     QTimer::singleShot(0, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<TPublishForm*>(w) && w->isVisible())
-                shownAt = w->geometry();
+        if (QWidget* w = ShownWindow<TPublishForm>())
+            shownAt = w->geometry();
     });
     EXPECT_TRUE(ShowPublishForm(&proj, &over));
     EXPECT_TRUE(TestMsgBox::Seen().isEmpty());
@@ -326,11 +325,10 @@ TEST_F(PublishTest, YesStopsARunningConversionPromptly)
     TestMsgBox::Answer(IDYES);
     QElapsedTimer t;
     QTimer::singleShot(300, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* f = qobject_cast<TPublishForm*>(w); f && f->isVisible()) {
-                t.start();
-                QTest::mouseClick(f->btnCancel, Qt::LeftButton);
-            }
+        if (auto* f = ShownWindow<TPublishForm>()) {
+            t.start();
+            QTest::mouseClick(f->btnCancel, Qt::LeftButton);
+        }
     });
     EXPECT_FALSE(ShowPublishForm(&proj));
     ASSERT_TRUE(t.isValid()) << "the window was not showing";
@@ -714,13 +712,12 @@ TEST_F(PreviewTest, ShowPreviewFormRunsUntilClosedAfterASave)
     SetSaveDialogHandler([&](QWidget*, const QString&, const QString&, const QString& n, const QString&) { return n; });
     bool shown = false;
     QTimer::singleShot(0, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* f = qobject_cast<TPreviewForm*>(w); f && f->isVisible()) {
-                shown = true;
-                EXPECT_TRUE(f->Player()->IsRunning());
-                QTest::mouseClick(f->btnOkMe, Qt::LeftButton);
-                QTest::keyClick(f, Qt::Key_Escape);
-            }
+        if (auto* f = ShownWindow<TPreviewForm>()) {
+            shown = true;
+            EXPECT_TRUE(f->Player()->IsRunning());
+            QTest::mouseClick(f->btnOkMe, Qt::LeftButton);
+            QTest::keyClick(f, Qt::Key_Escape);
+        }
     });
     ShowPreviewForm(&proj);
     EXPECT_TRUE(shown);

@@ -595,11 +595,10 @@ TEST_F(SettingFormTest, ShowSettingFormAnswersWhetherItEndedWithOk)
     for (bool ok : {true, false}) {
         QRect placed;
         QTimer::singleShot(50, [ok, &placed] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* f = qobject_cast<TSettingForm*>(w); f && f->isVisible()) {
-                    placed = f->geometry();
-                    QTest::mouseClick(ok ? f->btnOkMe : f->btnCancelMe, Qt::LeftButton);
-                }
+            if (auto* f = ShownWindow<TSettingForm>()) {
+                placed = f->geometry();
+                QTest::mouseClick(ok ? f->btnOkMe : f->btnCancelMe, Qt::LeftButton);
+            }
         });
         EXPECT_EQ(ShowSettingForm(proj.get(), nullptr, &over), ok);
         EXPECT_EQ(placed.center(), over.geometry().center());

@@ -36,13 +36,11 @@ public:
     {
         FPoll.setInterval(20);
         QObject::connect(&FPoll, &QTimer::timeout, [this] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* t = qobject_cast<T*>(w); t && t->isVisible()) {
-                    FPoll.stop();
-                    Seen = true;
-                    FAct(t);
-                    return;
-                }
+            if (T* t = ShownWindow<T>()) {
+                FPoll.stop();
+                Seen = true;
+                FAct(t);
+            }
         });
         FPoll.start();
     }

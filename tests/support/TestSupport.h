@@ -1,7 +1,9 @@
 #pragma once
 // Shared helpers of the tests.
 
+#include <QApplication>
 #include <QString>
+#include <QWidget>
 #include <QStringList>
 #include <functional>
 
@@ -56,3 +58,13 @@ QString MakeTempDir(const QString& tag);
 // longer opens while the demuxer still reads the file; `why` receives the
 // decoder's message. False when no single byte does it.
 bool DamageCodecHeaders(const QString& path, QString* why);
+
+// The first shown top-level window of type T (a dialog running modally); null when none shows.
+template <class T>
+T* ShownWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
+            return t;
+    return nullptr;
+}
