@@ -280,6 +280,9 @@ void MarkHiddenChanges(const std::vector<TGifFrameBytes>& frames, const std::vec
     }
 }
 
+constexpr double kSteadyShare = 0.05;   // below this share of big changes in the frames ...
+constexpr double kSteadyBudget = 0.33;  // ... this much of the decode allowance
+
 TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* cancel, const TGifEstimateOptions& o)
 {
     QElapsedTimer clock;
@@ -398,8 +401,11 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         }
         // In time order, so the decoder mostly reads on.
         std::sort(plan.begin(), plan.end(), [](const TRunPlan& a, const TRunPlan& b) { return a.First < b.First; });
+        // Steady content (few big changes) prices alike wherever it is
+        // sampled, so it is not worth decoding far to spread the runs.
+        const bool steady = double(events.size()) < kSteadyShare * double(span);
         if (o.DecodeBudget >= 0 && !packets.empty())
-            plan = WithinBudget(plan, packets, o.DecodeBudget, [&](int64_t k) { return flag.StartPTS + MomentOf(k, fps, speed); },
+            plan = WithinBudget(plan, packets, o.DecodeBudget * (steady ? kSteadyBudget : 1.0), [&](int64_t k) { return flag.StartPTS + MomentOf(k, fps, speed); },
                                 [&](int64_t t) { return FramesIn(t - flag.StartPTS, fps, speed); });
     }
 
