@@ -82,6 +82,38 @@ TEST(Estimate, WithinAFifthOfTheRealSizeForTheUsualSettings)
     }
 }
 
+// Flashes coded without scene-cut detection, among B-frames: the picture
+// changes on frames whose packets are small while the bytes sit in the
+// packet after them, so the change cannot be found from packet sizes alone.
+TEST(Estimate, ChangesHiddenBehindBFramesArePricedOnce)
+{
+    static const TClip clip = MakeClip(QStringLiteral("estimate"), QStringLiteral("hidden.mp4"), [](TFixtureVideo& v) {
+        v.Width = 320;
+        v.Height = 240;
+        v.FrameCount = 300;
+        v.GopLength = 250;
+        v.BFrames = 3;
+        v.X264Params = QStringLiteral("scenecut=0:b-adapt=0");
+        v.Textured = true;
+        v.FlashEvery = 45;
+    });
+    REQUIRE_CLIP(clip);
+    for (const bool pingPong : {false, true}) {
+        SCOPED_TRACE(pingPong ? "half size, 10 fps, ping-pong" : "15 fps");
+        TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("hidden.gif"));
+        flag.GifFPS = pingPong ? 10 : 15;
+        if (pingPong) {
+            flag.ScaleFactor = 0.5;
+            flag.Sequence = 2;
+        }
+        const TGifEstimate e = EstimateGifSize(flag);
+        ASSERT_TRUE(e.Ok) << e.Error.toStdString();
+        const qint64 real = RealSize(flag);
+        ASSERT_GT(real, 0);
+        EXPECT_NEAR(double(e.Bytes), double(real), 0.2 * double(real)) << "estimate " << e.Bytes << ", real " << real;
+    }
+}
+
 TEST(Estimate, FrameCountFollowsTheConversion)
 {
     const TClip& clip = LongClip();
