@@ -1435,6 +1435,12 @@ QList<TVGFrame*> TMainForm::DecodeGroup(bool forward, int count, int64_t time)
 
 void TMainForm::FlushFrameFilesTimer()
 {
+    // Playback and seeking show their frames on this thread: a write of
+    // 6 to 24 MB would hold one up. The files wait until the player rests.
+    if (FProj && (FPlayThread || FSeekThread)) {
+        FFlushTimer->setInterval(250);
+        return;
+    }
     // One file a tick, so input and painting go between them.
     FFlushTimer->setInterval(10);
     if (!FProj || FDecoding || !FProj->FlushFrameFiles(1))
