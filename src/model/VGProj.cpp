@@ -691,7 +691,7 @@ void TVGProj::GiveSpareRows(std::unique_ptr<TBitmapRows> rows, int64_t keepBytes
     for (const auto& r : spare)
         held += int64_t(r->Data.capacity());
     // Kept up to what the cache may hold, plus the buffer a group writes from.
-    if (rows && held + int64_t(rows->Data.capacity()) <= keepBytes + int64_t(rows->Data.capacity()))
+    if (rows && held <= keepBytes)
         spare.push_back(std::move(rows));
 }
 

@@ -30,17 +30,8 @@
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        gApp = new TApp(QStringLiteral(GANTERLY_BIN_DIR "/"));
-        if (!UIApp)
-            UIApp = new TUIApp(QStringLiteral(GANTERLY_BIN_DIR "/"));
-    }
-    static void TearDownTestSuite()
-    {
-        delete gApp;
-        gApp = nullptr;
-    }
+    static void SetUpTestSuite() { gApp = StartWindowTestApp(); }
+    static void TearDownTestSuite() { StopWindowTestApp(gApp); }
     void SetUp() override
     {
         TestMsgBox::Clear();

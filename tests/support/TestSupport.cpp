@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
 #include "FFDecoder.h"
+#include "VGApp.h"
+#include "VGUIApp.h"
 #include "Zelfunction.h"
 
 #include <QCoreApplication>
@@ -140,4 +142,17 @@ bool DamageCodecHeaders(const QString& path, QString* why)
         }
     }
     return false;
+}
+
+TApp* StartWindowTestApp()
+{
+    if (!UIApp)
+        UIApp = new TUIApp(QStringLiteral(GANTERLY_BIN_DIR "/"));
+    return new TApp(QStringLiteral(GANTERLY_BIN_DIR "/"));
+}
+
+void StopWindowTestApp(TApp*& app)
+{
+    delete app;
+    app = nullptr;
 }

@@ -59,6 +59,12 @@ QString MakeTempDir(const QString& tag);
 // decoder's message. False when no single byte does it.
 bool DamageCodecHeaders(const QString& path, QString* why);
 
+class TApp;
+// The program's start-up objects for window tests: the application object
+// over the built program folder, and the skin once per process.
+TApp* StartWindowTestApp();
+void StopWindowTestApp(TApp*& app);
+
 // The first shown top-level window of type T (a dialog running modally); null when none shows.
 template <class T>
 T* ShownWindow()

@@ -1407,7 +1407,7 @@ void TMainForm::KeepFramePicture(TVGFrame* frame, const QImage& picture)
 
 // One group from the project, forward from `time` or backward up to it. The
 // first picture it decodes is kept whole for the still view.
-bool ReportFrameFileError(TVGProj* proj);
+static bool ReportFrameFileError(TVGProj* proj);
 
 QList<TVGFrame*> TMainForm::DecodeGroup(bool forward, int count, int64_t time)
 {
@@ -1451,7 +1451,7 @@ void TMainForm::FlushFrameFilesTimer()
 
 // A group decode that came back short because frame files could not be
 // written says so once; the strip keeps what it had.
-bool ReportFrameFileError(TVGProj* proj)
+static bool ReportFrameFileError(TVGProj* proj)
 {
     if (proj->FrameFileError.isEmpty())
         return false;
