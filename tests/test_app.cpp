@@ -471,7 +471,10 @@ TEST_F(Program, AnEmptyHomeGetsTheDefaultSettingsAndASystemBlock)
     for (int i = mo->propertyOffset(); i < mo->propertyCount(); ++i) {
         const char* name = mo->property(i).name();
         EXPECT_TRUE(text.contains(QStringLiteral("<%1").arg(QLatin1String(name)))) << name;
-        if (QByteArray(name) != "InstallGUID") {
+        // The installation's identity and its report's state are the
+        // installation's, not defaults: the report (no addresses here) counts
+        // as done once its thread has run, which may be before the end.
+        if (QByteArray(name) != "InstallGUID" && QByteArray(name) != "InstallTracked") {
             EXPECT_EQ(saved.property(name), defaults.property(name)) << name;
         }
     }
