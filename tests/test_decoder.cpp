@@ -3,6 +3,8 @@
 #include "FixtureVideo.h"
 #include "TestSupport.h"
 #include "FFDecoder.h"
+#include "VideoPicture.h"
+#include "BitmapFile.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,6 +12,8 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <memory>
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -418,10 +422,17 @@ TEST(Decoder, PicturesAreWhatAPlayerShows)
         const QSize stored = FixtureStoredSize(c);
         dec.SetBitmapBitsPixel(k.rotation == 90 ? 32 : 24);
         QImage img;
+        // Pictures kept for later convert, after the decoder has moved on,
+        // to the very bytes it gave at the time, and shrink upright.
+        std::vector<std::unique_ptr<TVideoPicture>> kept;
+        std::vector<TBitmapRows> rowsThen(size_t(c.FrameCount));
         for (int i = 0; i < c.FrameCount; ++i) {
             ASSERT_TRUE(dec.Decode(-1));
             const AVFrame* raw = dec.CurrentAVFrame();
             ASSERT_NE(raw, nullptr);
+            kept.push_back(dec.TakePicture());
+            ASSERT_TRUE(kept.back());
+            ASSERT_TRUE(dec.CopyToBitmapRows(rowsThen[size_t(i)]));
             ASSERT_TRUE(dec.CopyToBitmap(img));
             ASSERT_EQ(img.size(), k.shown) << "frame " << i;
             EXPECT_EQ(ReadFixtureIndex(img), i) << "frame " << i;
@@ -441,6 +452,25 @@ TEST(Decoder, PicturesAreWhatAPlayerShows)
         const AVFrame* raw = dec.CurrentAVFrame();
         ASSERT_NE(raw, nullptr);
         EXPECT_EQ(QSize(raw->width, raw->height), stored);
+        dec.CloseFile();   // kept pictures outlive the decoder
+        for (int i = 0; i < c.FrameCount; ++i) {
+            const TVideoPicture& picture = *kept[size_t(i)];
+            EXPECT_EQ(picture.DisplaySize(), k.shown);
+            TBitmapRows later;
+            ASSERT_TRUE(picture.ToBitmapRows(later));
+            const TBitmapRows& then = rowsThen[size_t(i)];
+            ASSERT_EQ(QSize(later.Width, later.Height), QSize(then.Width, then.Height)) << "frame " << i;
+            for (int y = 0; y < then.Height; ++y)
+                ASSERT_EQ(std::memcmp(later.Row(y), then.Row(y), size_t(then.FileRowBytes())), 0) << "frame " << i << " row " << y;
+            const QImage thumb = picture.Thumbnail(QSize(64, 64));
+            ASSERT_EQ(thumb.size(), k.shown.scaled(64, 64, Qt::KeepAspectRatio)) << "frame " << i;
+            const QImage upright =
+                FixtureFramePicture(c, i).scaled(thumb.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            const double same = MeanDifference(thumb, upright);
+            EXPECT_LT(same, 10.0) << "frame " << i;
+            EXPECT_LT(same, MeanDifference(thumb, upright.mirrored(true, false))) << "frame " << i;
+            EXPECT_EQ(picture.ToImage().size(), k.shown);
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 #include "VGProj.h"
 #include "BitmapFile.h"
 #include "FFDecoder.h"
+#include "VideoPicture.h"
 #include "ZelMessages.h"
 #include "Zellog.h"
 
@@ -623,7 +624,10 @@ TEST_F(FrameGroups, WaitingFramesFilesAreWrittenLaterOrNeverExactly)
         }
         Proj.TempFolder = MakeTempDir("waiting");
         const int64_t oneFile = reference[0]->FileBytes;
-        Proj.PictureCacheBytes = 3 * oneFile;
+        // Room for three of the decoder's pictures.
+        const std::unique_ptr<TVideoPicture> one = Decoder.TakePicture();
+        ASSERT_TRUE(one);
+        Proj.PictureCacheBytes = 3 * one->Bytes();
         QList<TVGFrame*> list;
         Proj.DecodeForward(&Decoder, 6, &Wnd, list, Time(5));
         ASSERT_EQ(list.size(), 6);
@@ -632,10 +636,10 @@ TEST_F(FrameGroups, WaitingFramesFilesAreWrittenLaterOrNeverExactly)
         for (int i = 1; i <= 3; ++i) {
             ASSERT_TRUE(Proj.IsFileWaiting(list[i])) << i;
             EXPECT_FALSE(QFileInfo::exists(list[i]->BitmapFile));
-            const TBitmapRows* rows = Proj.WaitingPicture(list[i]);
-            ASSERT_NE(rows, nullptr);
-            EXPECT_EQ(ReadFixtureIndex(QImage(rows->Data.data(), rows->Width, rows->Height, rows->Stride,
-                                              QImage::Format_BGR888)), 5 + i);
+            const TVideoPicture* picture = Proj.WaitingPicture(list[i]);
+            ASSERT_NE(picture, nullptr);
+            EXPECT_EQ(ReadFixtureIndex(picture->ToImage()), 5 + i);
+            EXPECT_EQ(list[i]->FileBytes, oneFile);   // the budget counts it at its file's size
         }
         EXPECT_FALSE(Proj.IsFileWaiting(list[4]));   // beyond the cache: written at once
         EXPECT_EQ(BitmapsIn(Proj.TempFolder).size(), 3);

@@ -3,6 +3,7 @@
 #include "VGConfig.h"
 #include "BitmapFile.h"
 #include "FFDecoder.h"
+#include "VideoPicture.h"
 #include "VGConvert.h"
 #include "ZelMessages.h"
 #include "Zelfunction.h"
@@ -550,25 +551,34 @@ TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
         NewFrameFileName();   // tells why
         return nullptr;
     }
-    if (!CaptureFramePicture(decoder))
+    // The decoder's picture itself is kept (a reference): converted only
+    // when its file is written, or for the thumbnail at that size.
+    std::unique_ptr<TVideoPicture> picture = decoder->TakePicture();
+    if (!picture) {
+        MsgOut(QStringLiteral("MakeFrame: no picture at ") + FormatPTS(decoder->CurrentPTS(), 3) + QStringLiteral(" in \"")
+               + decoder->FileName() + QStringLiteral("\""));
         return nullptr;
+    }
     const QString file = NewFrameFileName();
-    const int64_t size = FFrameRows->FileSize();
-    const bool wait = FGroupWritten && FWaitingBytes + size <= PictureCacheBytes;
-    int64_t bytes = size;
-    if (!wait && !WriteFramePicture(*FFrameRows, file, &bytes))
+    const int64_t held = picture->Bytes();
+    const bool wait = FGroupWritten && FWaitingBytes + held <= PictureCacheBytes;
+    int64_t bytes = 0;
+    if (!wait && (!CaptureFramePicture(decoder) || !WriteFramePicture(*FFrameRows, file, &bytes)))
         return nullptr;
     TVGFrame* frame = Frames.AddFrame(file, decoder->CurrentPTS());
-    frame->FileBytes = bytes;
     frame->LastUse = ++FUseClock;
-    const TBitmapRows* picture = FFrameRows.get();
     if (wait) {
-        // The picture moves into the waiting list; the next frame takes a spare buffer.
-        FWaiting.push_back({frame, std::move(FFrameRows)});
-        FWaitingBytes += size;
+        // Counted at the size its file will have, so the budget sees it.
+        frame->FileBytes = BitmapFileSize(picture->DisplaySize());
+        FWaitingBytes += held;
+        FWaiting.push_back({frame, std::move(picture)});
+        if (OnFramePicture)
+            OnFramePicture(frame, *FWaiting.back().Picture);
+    } else {
+        frame->FileBytes = bytes;
+        if (OnFramePicture)
+            OnFramePicture(frame, *picture);
     }
-    if (OnFramePicture)
-        OnFramePicture(frame, *picture);
     SnapRange(frame);
     KeepWithinBudget();
     return frame;
@@ -657,7 +667,8 @@ bool TVGProj::EnsureFrameFile(TVGFrame* frame, TFFDecoder* decoder)
     frame->BitmapFile = file;
     frame->FileBytes = bytes;
     if (OnFramePicture)
-        OnFramePicture(frame, *FFrameRows);
+        if (const std::unique_ptr<TVideoPicture> picture = decoder->TakePicture())
+            OnFramePicture(frame, *picture);
     UseFrame(frame);
     KeepWithinBudget();
     return true;
@@ -697,19 +708,17 @@ void TVGProj::GiveSpareRows(std::unique_ptr<TBitmapRows> rows, int64_t keepBytes
 
 bool TVGProj::IsFileWaiting(const TVGFrame* frame) const { return WaitingPicture(frame) != nullptr; }
 
-const TBitmapRows* TVGProj::WaitingPicture(const TVGFrame* frame) const
+const TVideoPicture* TVGProj::WaitingPicture(const TVGFrame* frame) const
 {
     for (const TWaitingFile& w : FWaiting)
         if (w.Frame == frame)
-            return w.Rows.get();
+            return w.Picture.get();
     return nullptr;
 }
 
 void TVGProj::ForgetWaiting(size_t index)
 {
-    TWaitingFile& w = FWaiting[index];
-    FWaitingBytes -= w.Rows->FileSize();
-    GiveSpareRows(std::move(w.Rows), PictureCacheBytes);
+    FWaitingBytes -= FWaiting[index].Picture->Bytes();
     FWaiting.erase(FWaiting.begin() + std::ptrdiff_t(index));
 }
 
@@ -718,8 +727,16 @@ bool TVGProj::FlushFrameFile(TVGFrame* frame)
     for (size_t i = 0; i < FWaiting.size(); ++i) {
         if (FWaiting[i].Frame != frame)
             continue;
+        if (!FFrameRows)
+            FFrameRows = TakeSpareRows();
         int64_t bytes = 0;
-        const bool ok = WriteFramePicture(*FWaiting[i].Rows, frame->BitmapFile, &bytes);
+        QString error;
+        bool ok = FWaiting[i].Picture->ToBitmapRows(*FFrameRows, &error);
+        if (!ok) {
+            MsgOut(QStringLiteral("MakeFrame: no picture at ") + FormatPTS(frame->PTS, 3) + QStringLiteral(": ") + error);
+            FrameFileError = QStringLiteral("Cannot make the frame picture at %1: %2").arg(FormatPTS(frame->PTS, 3), error);
+        }
+        ok = ok && WriteFramePicture(*FFrameRows, frame->BitmapFile, &bytes);
         ForgetWaiting(i);
         if (ok) {
             frame->FileBytes = bytes;

@@ -28,6 +28,7 @@ class QObject;
 class QPainter;
 class TFFDecoder;
 struct TBitmapRows;
+class TVideoPicture;
 class TVideo2GifThread;
 struct TVGConvertFlag;
 
@@ -230,8 +231,8 @@ public:
     // clears it before a group and tells the user once after it.
     QString FrameFileError;
 
-    // Frame files may wait in memory, up to this many bytes of pictures, and
-    // be written later (FlushFrameFiles, when the window is idle) or never
+    // Frame files may wait in memory, as the decoder's own pictures (no
+    // conversion until written), up to this many bytes of them, and be written later (FlushFrameFiles, when the window is idle) or never
     // (the budget drops them first): decoding a group then costs little more
     // than decoding. The first frame of each group is written at once, so a
     // folder that cannot be written is known during the group. 0: every file
@@ -239,7 +240,7 @@ public:
     int64_t PictureCacheBytes = 0;
     bool IsFileWaiting(const TVGFrame* frame) const;
     // The picture of a frame whose file waits; null otherwise.
-    const TBitmapRows* WaitingPicture(const TVGFrame* frame) const;
+    const TVideoPicture* WaitingPicture(const TVGFrame* frame) const;
     bool HasWaitingFiles() const { return !FWaiting.empty(); }
     // Writes up to max waiting files, oldest first. A failure sets
     // FrameFileError, and that frame and every other waiting one lose their
@@ -291,10 +292,10 @@ public:
     // Set by the receiver of the progress messages (a window being closed):
     // the group running ends after its current frame. Each group clears it.
     bool StopGroup = false;
-    // Told of every frame picture written to a file (a new frame, or one
-    // made again), while the picture is still in memory: the owner takes a
-    // thumbnail or a copy from it instead of reading the file back.
-    std::function<void(TVGFrame* frame, const TBitmapRows& picture)> OnFramePicture;
+    // Told of every frame picture made (a new frame, or one made again),
+    // while the picture is in memory: the owner takes a thumbnail or a copy
+    // from it instead of reading the file back.
+    std::function<void(TVGFrame* frame, const TVideoPicture& picture)> OnFramePicture;
 
     // Starts the conversion of the clip into GifFileName; the thread, already
     // running, reports to wnd and belongs to the caller.
@@ -342,7 +343,7 @@ private:
     void KeepWithinBudget();
     struct TWaitingFile {
         TVGFrame* Frame;
-        std::unique_ptr<TBitmapRows> Rows;
+        std::unique_ptr<TVideoPicture> Picture;
     };
     std::vector<TWaitingFile> FWaiting;      // oldest first
     int64_t FWaitingBytes = 0;

@@ -46,6 +46,11 @@ bool TBitmapRows::Resize(int width, int height)
 
 int64_t TBitmapRows::FileSize() const { return HeaderSize + int64_t(FileRowBytes()) * std::max(0, Height); }
 
+int64_t BitmapFileSize(QSize size)
+{
+    return HeaderSize + int64_t((std::max(0, size.width()) * 3 + 3) & ~3) * std::max(0, size.height());
+}
+
 void TBitmapRows::ClearPadding()
 {
     const int used = Width * 3, row = FileRowBytes();

@@ -6,6 +6,7 @@
 // per-pixel pass and no second copy on the way to the file.
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -34,6 +35,9 @@ struct TBitmapRows {
     void ClearPadding();
     void Swap(TBitmapRows& other) noexcept;
 };
+
+// The size of the bitmap file of a picture of that size.
+int64_t BitmapFileSize(QSize size);
 
 // Any picture into bitmap rows (converting formats as needed).
 bool ImageToBitmapRows(const QImage& image, TBitmapRows& rows);

@@ -2,6 +2,7 @@
 // conversion with swscale, seeking and exact-frame location.
 #include "FFDecoder.h"
 #include "VideoColour.h"
+#include "VideoPicture.h"
 
 #include "BitmapFile.h"
 #include "ZelTime.h"
@@ -778,33 +779,6 @@ struct TFFDecoder::Impl {
         seekTs = landUs = AV_NOPTS_VALUE;
         return true;
     }
-
-    // Turns src clockwise by rotation, then mirrors it left to right.
-    static bool Orient(const QImage& src, QImage& dst, int rotation, bool mirror)
-    {
-        const int w = src.width(), h = src.height();
-        const bool sideways = rotation == 90 || rotation == 270;
-        const int dw = sideways ? h : w, dh = sideways ? w : h;
-        if (dst.width() != dw || dst.height() != dh || dst.format() != src.format())
-            dst = QImage(dw, dh, src.format());
-        if (dst.isNull())
-            return false;
-        const int bpp = src.depth() / 8;
-        for (int y = 0; y < h; ++y) {
-            const uchar* s = src.constScanLine(y);
-            for (int x = 0; x < w; ++x) {
-                int dx, dy;
-                if (rotation == 90) { dx = h - 1 - y; dy = x; }
-                else if (rotation == 180) { dx = w - 1 - x; dy = h - 1 - y; }
-                else if (rotation == 270) { dx = y; dy = w - 1 - x; }
-                else { dx = x; dy = y; }
-                if (mirror)
-                    dx = dw - 1 - dx;
-                std::memcpy(dst.scanLine(dy) + dx * bpp, s + x * bpp, size_t(bpp));
-            }
-        }
-        return true;
-    }
 };
 
 // ---- TFFDecoder ---------------------------------------------------------------------
@@ -1120,7 +1094,7 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap)
     const size_t lineBytes = size_t(outW) * size_t(bpp);
     for (int y = 0; y < f->height; ++y)
         std::memcpy(target.scanLine(y), m.rgbBuf.data() + size_t(y) * size_t(stride), lineBytes);
-    if ((rotation || mirror) && !Impl::Orient(m.rgb, bitmap, rotation, mirror))
+    if ((rotation || mirror) && !OrientPicture(m.rgb, bitmap, rotation, mirror))
         return Fail(QStringLiteral("converting to RGB"), QStringLiteral("out of memory"));
     return true;
 }
@@ -1179,6 +1153,15 @@ int64_t TFFDecoder::CurrentDuration() const
 bool TFFDecoder::HasFrame() const { return d->hasCur; }
 
 const AVFrame* TFFDecoder::CurrentAVFrame() const { return d->hasCur ? d->cur.get() : nullptr; }
+
+std::unique_ptr<TVideoPicture> TFFDecoder::TakePicture() const
+{
+    if (!d->hasCur)
+        return nullptr;
+    const TPictureShape shape{d->video.SampleAspectNum, d->video.SampleAspectDen, d->video.Rotation, d->video.Mirrored};
+    auto picture = std::make_unique<TVideoPicture>(d->cur.get(), shape);
+    return picture->IsNull() ? nullptr : std::move(picture);
+}
 
 // ---- exact location ---------------------------------------------------------------------
 

@@ -21,6 +21,7 @@ constexpr int64_t Unit_Nano = 1000000;  // PTS units per second
 struct AVFrame;
 struct SwsContext;
 struct TBitmapRows;
+class TVideoPicture;
 
 struct TVideoStreamInfo {
     int Width = 0;            // as displayed: pixel shape corrected, then rotation applied
@@ -98,6 +99,9 @@ public:
     // GetVideoStreamInfo()). Valid until the next Decode, Seek, locate or
     // LoadFile; nullptr without a current frame.
     const AVFrame* CurrentAVFrame() const;
+    // The current picture kept for later, as decoded (no conversion); it
+    // outlives the decoder. nullptr without a current frame.
+    std::unique_ptr<TVideoPicture> TakePicture() const;
     // For a caller that will not use every frame (conversion at a lower
     // frame rate): before a frame is decoded, `superseded(t, later)` is asked
     // with the frame's time and the earliest later time among the packets

@@ -23,6 +23,7 @@ class TzelPhoto;
 class TzelPopupMenu;
 class TDecodePlayThread;
 class TDecoderSeek;
+class TVideoPicture;
 class TFFDecoder;
 class TMHint;
 class TPlayerEvents;
@@ -210,7 +211,7 @@ private:
     TzelPhoto* AddFramePhoto(TVGFrame* frame, int index);
     void LoadThumbnails(int from, int to);
     QImage LoadThumb(const QString& file, const QSize& box);
-    void KeepFramePicture(TVGFrame* frame, const QImage& picture);
+    void KeepFramePicture(TVGFrame* frame, const TVideoPicture& picture);
     QList<TVGFrame*> DecodeGroup(bool forward, int count, int64_t time);
     void FocusPhoto(TzelPhoto* photo, bool scrollToEnd, bool scrollToStart);
     void ShotViewDrawPhoto(TzelPhoto* photo, QPainter* painter, const QRectF& textRect, const QRectF& imageRect);
