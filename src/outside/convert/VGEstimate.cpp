@@ -384,8 +384,9 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         // prices mostly agree), then change runs.
         int eventRuns = int(std::min<size_t>(bySize.size(), size_t(std::max(0, o.EventRuns))));
         if (o.SampleShare > 0) {
-            const int64_t gifFrames = std::min<int64_t>(SequenceLength(n, sequence), maxFrames);
-            const double cap = std::max(double(o.MinSample), o.SampleShare * double(gifFrames));
+            // Of the frames shown going forward: ping-pong encodes them twice
+            // but decodes them once, and decoding costs the sample as much.
+            const double cap = std::max(double(o.MinSample), o.SampleShare * double(span));
             auto cost = [&] { return double(runs * length + eventRuns * (warmUp + 1)); };
             for (const auto& [minRuns, minEvents] : {std::pair{3, 2}, std::pair{2, 1}}) {
                 while (cost() > cap && runs > minRuns)
