@@ -6,6 +6,7 @@
 //   bench_estimate [--cache DIR] [--only NAME] [--setting a|b]
 //                  [--run N] [--warm N] [--share X] [--min-runs N] [--max-runs N]
 //                  [--event-ratio X] [--event-runs N] [--budget X]
+//                  [--sample-share X] [--min-sample N] [--estimate-only]
 #include "BenchSupport.h"
 #include "FFDecoder.h"
 #include "FixtureVideo.h"
@@ -114,9 +115,19 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QString cache = QDir::tempPath() + QStringLiteral("/ganterly-bench-estimate/");
     QString only, settingOnly;
+    bool estimateOnly = false;   // for profiling the estimate alone
     TGifEstimateOptions opt;
     const QStringList a = app.arguments();
-    for (int i = 1; i + 1 < a.size(); i += 2) {
+    for (int i = 1; i < a.size(); i += 2) {
+        if (a[i] == "--estimate-only") {
+            estimateOnly = true;
+            --i;
+            continue;
+        }
+        if (i + 1 >= a.size()) {
+            std::fprintf(stderr, "%s needs a value\n", qPrintable(a[i]));
+            return 2;
+        }
         if (a[i] == "--cache") cache = a[i + 1].endsWith('/') ? a[i + 1] : a[i + 1] + '/';
         else if (a[i] == "--only") only = a[i + 1];
         else if (a[i] == "--setting") settingOnly = a[i + 1];
@@ -128,6 +139,8 @@ int main(int argc, char** argv)
         else if (a[i] == "--event-ratio") opt.EventRatio = a[i + 1].toDouble();
         else if (a[i] == "--event-runs") opt.EventRuns = a[i + 1].toInt();
         else if (a[i] == "--budget") opt.DecodeBudget = a[i + 1].toDouble();
+        else if (a[i] == "--sample-share") opt.SampleShare = a[i + 1].toDouble();
+        else if (a[i] == "--min-sample") opt.MinSample = a[i + 1].toInt();
         else {
             std::fprintf(stderr, "unknown option %s\n", qPrintable(a[i]));
             return 2;
@@ -204,6 +217,12 @@ int main(int argc, char** argv)
             const double estCpu = CpuSeconds() - cpu0;
             if (!e.Ok) {
                 std::fprintf(stderr, "%s: estimate failed: %s\n", qPrintable(k.Name), qPrintable(e.Error));
+                continue;
+            }
+            if (estimateOnly) {
+                std::printf("| %s | %s | | %.0f | | | %.2f / %.2f | | | %lld/%lld |\n", qPrintable(k.Name),
+                            qPrintable(s.Name), e.Bytes / 1024.0, e.Seconds, estCpu, (long long)e.SampledFrames,
+                            (long long)e.Frames);
                 continue;
             }
             QElapsedTimer t;

@@ -114,6 +114,46 @@ TEST(Estimate, ChangesHiddenBehindBFramesArePricedOnce)
     }
 }
 
+// A short GIF is where the runs and change runs would encode a third of what
+// the conversion does: the sample keeps to about an eighth of the GIF's
+// frames and still prices it, in a container with a header (its packets are
+// scanned without decoding) and in a stream without one (MPEG-TS).
+TEST(Estimate, ASampleKeepsToAnEighthOfTheGifAndStillPricesIt)
+{
+    static const TClip ts = MakeClip(QStringLiteral("estimate"), QStringLiteral("long.ts"), [](TFixtureVideo& v) {
+        v.Width = 320;
+        v.Height = 240;
+        v.FrameCount = 300;
+        v.GopLength = 50;
+        v.Textured = true;
+        v.FlashEvery = 70;
+    });
+    for (const TClip* clip : {&LongClip(), &ts}) {
+        REQUIRE_CLIP(*clip);
+        for (const int fps : {10, 25}) {
+            SCOPED_TRACE(QStringLiteral("%1 at %2 fps").arg(QFileInfo(clip->Video.Path).fileName()).arg(fps).toStdString());
+            TVGConvertFlag flag = ClipFlag(*clip, QStringLiteral("share.gif"));
+            flag.GifFPS = fps;
+            const TGifEstimate e = EstimateGifSize(flag);
+            ASSERT_TRUE(e.Ok) << e.Error.toStdString();
+            TGifEstimateOptions unbounded;
+            unbounded.SampleShare = 0;
+            const TGifEstimate wide = EstimateGifSize(flag, nullptr, unbounded);
+            ASSERT_TRUE(wide.Ok) << wide.Error.toStdString();
+            // 24 frames for the 120 of 10 fps, 36 for the 300 of 25 fps (all
+            // shown going forward); a change run may start a frame or two
+            // early to show its change.
+            const TGifEstimateOptions defaults;
+            const double cap = std::max(double(defaults.MinSample), defaults.SampleShare * double(e.Frames));
+            EXPECT_LE(double(e.SampledFrames), cap + 3);
+            EXPECT_LT(e.SampledFrames, wide.SampledFrames);
+            const qint64 real = RealSize(flag);
+            ASSERT_GT(real, 0);
+            EXPECT_NEAR(double(e.Bytes), double(real), 0.2 * double(real)) << "estimate " << e.Bytes << ", real " << real;
+        }
+    }
+}
+
 TEST(Estimate, FrameCountFollowsTheConversion)
 {
     const TClip& clip = LongClip();

@@ -67,7 +67,14 @@ std::vector<TPacket> ScanPackets(const QString& file, int stream, int64_t offset
     if (avformat_open_input(&raw, file.toUtf8().constData(), nullptr, nullptr) < 0)
         return out;
     std::unique_ptr<AVFormatContext, AVFormatClose> fmt(raw);
-    if (avformat_find_stream_info(fmt.get(), nullptr) < 0 || stream < 0 || stream >= int(fmt->nb_streams))
+    // The stream list and time bases come from the header where there is
+    // one; looking further would decode frames again, which the decoder has
+    // done already.
+    const bool listed = !(fmt->ctx_flags & AVFMTCTX_NOHEADER) && stream >= 0 && stream < int(fmt->nb_streams) &&
+                        fmt->streams[stream]->time_base.num > 0 && fmt->streams[stream]->time_base.den > 0;
+    if (!listed && avformat_find_stream_info(fmt.get(), nullptr) < 0)
+        return out;
+    if (stream < 0 || stream >= int(fmt->nb_streams))
         return out;
     AVStream* st = fmt->streams[stream];
     for (unsigned i = 0; i < fmt->nb_streams; ++i)
@@ -332,8 +339,8 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     // Video bytes of the source frames each output frame of the span first
     // shows: how much the picture changes there, as the video's encoder saw it.
     std::vector<int64_t> videoBytes;
-    const int runs = int(std::clamp<double>(std::ceil(double(span) * o.Share / runFrames), std::max(1, o.MinRuns),
-                                            std::max(1, o.MaxRuns)));
+    int runs = int(std::clamp<double>(std::ceil(double(span) * o.Share / runFrames), std::max(1, o.MinRuns),
+                                      std::max(1, o.MaxRuns)));
     const bool whole = int64_t(runs) * length >= span;
     if (whole) {
         // A short clip: all of it, as the conversion would.
@@ -373,6 +380,21 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         }
         std::sort(bySize.begin(), bySize.end(), [](auto a, auto b) { return a.second < b.second; });
 
+        // The sample's share of the encoding: runs give way first (their
+        // prices mostly agree), then change runs.
+        int eventRuns = int(std::min<size_t>(bySize.size(), size_t(std::max(0, o.EventRuns))));
+        if (o.SampleShare > 0) {
+            // Of the frames shown going forward: ping-pong encodes them twice
+            // but decodes them once, and decoding costs the sample as much.
+            const double cap = std::max(double(o.MinSample), o.SampleShare * double(span));
+            auto cost = [&] { return double(runs * length + eventRuns * (warmUp + 1)); };
+            for (const auto& [minRuns, minEvents] : {std::pair{3, 2}, std::pair{2, 1}}) {
+                while (cost() > cap && runs > minRuns)
+                    --runs;
+                while (cost() > cap && eventRuns > minEvents)
+                    --eventRuns;
+            }
+        }
         // One run in each of `runs` equal strata, at a place of its own in
         // each (a golden-ratio sequence), so that nothing periodic in the
         // clip lines up with the sample.
@@ -387,8 +409,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         // Big changes are rare and costly: a sample of them, each after the
         // frames that lead up to it, spread over their sizes from small to
         // large so that it prices every kind of change in its share.
-        const int eventRuns = std::max(0, o.EventRuns);
-        const size_t picks = std::min(bySize.size(), size_t(eventRuns));
+        const size_t picks = size_t(eventRuns);
         for (size_t i = 0; i < picks; ++i) {
             const int64_t k = bySize[size_t((i + 0.5) * double(bySize.size()) / double(picks))].first;
             const int64_t lead = leadFrom[size_t(std::lower_bound(events.begin(), events.end(), k) - events.begin())];

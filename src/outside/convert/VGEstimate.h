@@ -41,6 +41,15 @@ struct TGifEstimateOptions {
     // clip's packets: with keyframes far apart, runs the allowance cannot
     // reach move nearer; below 0 every run stays in place.
     double DecodeBudget = 0.3;
+    // Frames encoded for the sample (warm-up frames included): about this
+    // share of the frames the GIF shows going forward at most, but room for
+    // MinSample. On a short clip the runs above would encode a third of what
+    // the conversion does.
+    // Runs give way first (down to three), then change runs (down to two),
+    // then the rest down to two runs and one change run. 0 leaves the plan
+    // as the limits above make it.
+    double SampleShare = 0.12;
+    int MinSample = 24;
 };
 
 // Runs on the caller's thread; polls cancel (may be null) between frames.
