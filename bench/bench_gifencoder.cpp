@@ -53,6 +53,9 @@ int main(int argc, char** argv)
         else if (k == "--fps") fps = v.toInt();
         else if (k == "--quality") opt.Quality = v.toInt();
         else if (k == "--speed") opt.Speed = v.toInt();
+        else if (k == "--clean-speed") opt.CleanSpeed = v.toInt();
+        else if (k == "--contrast-full") opt.ContrastFull = v.toFloat();
+        else if (k == "--contrast-share") opt.ContrastMinShare = v.toFloat();
         else if (k == "--dither") opt.Dither = v.toFloat();
         else if (k == "--tolerance") opt.Tolerance = v.toInt();
         else if (k == "--threads") opt.Threads = v.toInt();

@@ -217,6 +217,46 @@ TEST(GifEncoder, SlowDriftDoesNotAccumulate)
 }
 
 namespace {
+// Sixteen vertical stripes from `low` to `high`, all channels alike, plus `step`.
+QImage Stripes(int w, int h, int low, int high, int step)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int x = 0; x < w; ++x) {
+        const int v = low + (high - low) * (x * 16 / w) / 15 + step;
+        for (int y = 0; y < h; ++y) img.setPixel(x, y, qRgb(v, v, v));
+    }
+    return img;
+}
+
+// The last frame shown after a picture steps up by `step` levels.
+QImage StepAndRead(const QString& path, int low, int high, int step)
+{
+    TGifEncoderOptions o = Options(64, 16);
+    o.Quality = 100;  // exact stripes: only the step's treatment is looked at
+    TGifEncoder enc;
+    EXPECT_TRUE(enc.Open(path, o));
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(enc.AddFrame(Stripes(64, 16, low, high, 0), 4));
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(enc.AddFrame(Stripes(64, 16, low, high, step), 4));
+    EXPECT_TRUE(enc.Finish()) << enc.LastError().toStdString();
+    const QList<QImage> frames = ReadWithFFmpeg(path);
+    return frames.isEmpty() ? QImage() : frames.last();
+}
+} // namespace
+
+// A step inside the tolerance is left out on an ordinary picture, but on a
+// dark, low-contrast one it is a visible share of the picture and is drawn.
+TEST(GifEncoder, SmallStepsShowOnLowContrastPicturesOnly)
+{
+    const QString dir = MakeTempDir("gif");
+    const QImage dark = StepAndRead(dir + "dark.gif", 16, 46, 3);
+    EXPECT_LE(Compare(dark, Stripes(64, 16, 16, 46, 3)).Max, 1);
+    const QImage bright = StepAndRead(dir + "bright.gif", 10, 240, 3);
+    EXPECT_LE(Compare(bright, Stripes(64, 16, 10, 240, 0)).Max, 1);
+    // A bigger step shows on both.
+    EXPECT_LE(Compare(StepAndRead(dir + "big.gif", 10, 240, 6), Stripes(64, 16, 10, 240, 6)).Max, 1);
+}
+
+namespace {
 // A panning gradient that fades in its blue, optionally under grain that
 // changes every frame.
 QImage PanFrame(int w, int h, int i, int grain)

@@ -4,6 +4,7 @@
 #include "GifWriter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
@@ -47,6 +48,7 @@ struct TGifEncoder::TImpl {
     std::vector<uint32_t> Current;
     std::vector<uint32_t> Previous; // the source frame before Current
     std::deque<double> NoiseHistory;
+    std::deque<double> ContrastHistory;
     double Noise = 0;               // smoothed grain estimate of the recent frames
     bool HaveFirst = false;
     int NextIndex = 0;
@@ -240,6 +242,24 @@ static double FrameNoise(const std::vector<uint32_t>& cur, const std::vector<uin
     return 511;
 }
 
+// The spread of the picture: standard deviation of the green channel over
+// a sparse grid, in levels.
+static double FrameContrast(const std::vector<uint32_t>& cur, int w, int h)
+{
+    double sum = 0, sum2 = 0;
+    int64_t n = 0;
+    for (int y = 1; y < h; y += 4) {
+        const uint32_t* c = cur.data() + size_t(y) * w;
+        for (int x = 1; x < w; x += 4, ++n) {
+            const double g = double(c[x] >> 8 & 0xFF);
+            sum += g, sum2 += g * g;
+        }
+    }
+    if (n == 0) return 0;
+    const double mean = sum / double(n);
+    return std::sqrt(std::max(0.0, sum2 / double(n) - mean * mean));
+}
+
 // Decides which pixels change against what is shown, crops them and queues
 // the rectangle. A pixel stays transparent while its original colour is within
 // the tolerance of the original it was last drawn from, so the shown picture
@@ -261,7 +281,18 @@ bool TGifEncoder::TImpl::Submit(int delayCs)
         Previous = Current;
     }
     const double grain = std::max(0.0, Noise - Options.NoiseFloor);
-    const int tol = std::max(0, Options.Tolerance) + int(std::lround(Options.TolerancePerNoise * grain));
+    double share = 1.0;
+    if (Options.ContrastFull > 0) {
+        // A cut to a dark scene changes it at once; a single flash does not.
+        ContrastHistory.push_back(FrameContrast(Current, w, h));
+        if (ContrastHistory.size() > 3) ContrastHistory.pop_front();
+        std::vector<double> sorted(ContrastHistory.begin(), ContrastHistory.end());
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        share = std::clamp(sorted[sorted.size() / 2] / double(Options.ContrastFull),
+                           double(std::clamp(Options.ContrastMinShare, 0.0f, 1.0f)), 1.0);
+    }
+    const int tol = int(std::lround(
+        (std::max(0, Options.Tolerance) + Options.TolerancePerNoise * grain) * share));
     const float slackPerMse = Options.KeepSlackPerMse * float(1.0 + Options.SlackPerNoise * grain);
     delayCs = std::clamp(delayCs, kMinDelayCs, kMaxDelayCs);
     int x0 = w, y0 = h, x1 = -1, y1 = -1;
@@ -346,6 +377,7 @@ void TGifEncoder::TImpl::WorkerLoop()
     TGifQuantizerOptions qo;
     qo.Quality = Options.Quality;
     qo.Speed = Options.Speed;
+    qo.CleanSpeed = Options.CleanSpeed;
     qo.Dither = Options.Dither;
     qo.MaxColours = Options.MaxColours;
     qo.ReuseRatio = Options.ReuseRatio;

@@ -14,16 +14,28 @@ struct TLiqFree {
 TGifQuantizer::TGifQuantizer(const TGifQuantizerOptions& options, const std::atomic<bool>* stop)
     : FOptions(options), FStop(stop)
 {
-    FAttr = liq_attr_create();
-    if (!FAttr) return;
-    liq_set_max_colors(FAttr, std::clamp(FOptions.MaxColours, 2, 256));
-    liq_set_quality(FAttr, 0, std::clamp(FOptions.Quality, 1, 100));
-    liq_set_speed(FAttr, std::clamp(FOptions.Speed, 1, 10));
-    liq_attr_set_progress_callback(FAttr, &TGifQuantizer::Progress, this);
+    auto make = [this](int speed) {
+        liq_attr* a = liq_attr_create();
+        if (!a) return a;
+        liq_set_max_colors(a, std::clamp(FOptions.MaxColours, 2, 256));
+        liq_set_quality(a, 0, std::clamp(FOptions.Quality, 1, 100));
+        liq_set_speed(a, std::clamp(speed, 1, 10));
+        liq_attr_set_progress_callback(a, &TGifQuantizer::Progress, this);
+        return a;
+    };
+    FAttr = make(FOptions.Speed);
+    if (FAttr && FOptions.CleanSpeed > 0 && FOptions.CleanSpeed != FOptions.Speed) {
+        FAttrClean = make(FOptions.CleanSpeed);
+        if (!FAttrClean) {
+            liq_attr_destroy(FAttr);
+            FAttr = nullptr;
+        }
+    }
 }
 
 TGifQuantizer::~TGifQuantizer()
 {
+    if (FAttrClean) liq_attr_destroy(FAttrClean);
     if (FAttr) liq_attr_destroy(FAttr);
 }
 
@@ -65,10 +77,11 @@ bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTra
         if (FStop && FStop->load(std::memory_order_relaxed))
             return false;
     }
+    liq_attr* attr = !mayReuse && FAttrClean ? FAttrClean : FAttr;
     // Room for a transparent entry of our own when the picture has none.
-    liq_set_max_colors(FAttr, std::clamp(FOptions.MaxColours, 2, 256) - (withTransparent ? 1 : 0));
+    liq_set_max_colors(attr, std::clamp(FOptions.MaxColours, 2, 256) - (withTransparent ? 1 : 0));
     liq_result* raw = nullptr;
-    const liq_error qe = liq_image_quantize(image.get(), FAttr, &raw);
+    const liq_error qe = liq_image_quantize(image.get(), attr, &raw);
     std::unique_ptr<liq_result, TLiqFree> result(raw);
     if (qe != LIQ_OK || !result) {
         if (qe != LIQ_ABORTED) FError = QStringLiteral("palette search failed (%1)").arg(int(qe));
