@@ -65,6 +65,10 @@ int main(int argc, char** argv)
         else if (k == "--slack-noise") opt.SlackPerNoise = v.toFloat();
         else if (k == "--reuse-slack") opt.ReuseSlack = v.toFloat();
         else if (k == "--colours") opt.MaxColours = v.toInt();
+        else if (k == "--small-pixels") opt.SmallPixels = v.toInt();
+        else if (k == "--small-colours") opt.SmallColours = v.toInt();
+        else if (k == "--cut-speed") opt.CutSpeed = v.toInt();
+        else if (k == "--cut-quality") opt.CutQuality = v.toInt();
         else if (k == "--slack") opt.KeepSlack = v.toInt();
         else if (k == "--slack-mse") opt.KeepSlackPerMse = v.toFloat();
         else return Fail("unknown option " + k);

@@ -191,6 +191,38 @@ TEST(GifEncoder, OnlyTheChangedRectangleIsStored)
     EXPECT_EQ(frames[1].pixel(30, 17), qRgb(0, 255, 0));
 }
 
+// A small changed rectangle gets a smaller palette than a picture's worth,
+// however many colours it holds; a large one keeps the whole palette.
+TEST(GifEncoder, SmallChangesGetSmallerPalettes)
+{
+    const QString path = MakeTempDir("gif") + "small.gif";
+    const QImage base = Flat(400, 300, qRgb(40, 40, 40));
+    QImage small = base, large = base;
+    const QImage rich = Noise(150, 150, 7);   // far more than 256 colours
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 150; ++x)
+            small.setPixel(10 + x, 10 + y, rich.pixel(x, y));
+    const QImage richer = Noise(400, 300, 8);
+    TGifEncoderOptions o = Options(400, 300);
+    o.SmallPixels = 40000;
+    o.SmallColours = 128;
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open(path, o));
+    ASSERT_TRUE(enc.AddFrame(base, 5));
+    ASSERT_TRUE(enc.AddFrame(small, 5));    // 22500 pixels changed
+    ASSERT_TRUE(enc.AddFrame(richer, 5));   // the whole picture
+    ASSERT_TRUE(enc.Finish());
+    const TGifBlocks g = ParseGif(path);
+    ASSERT_EQ(g.Rects.size(), 3);
+    EXPECT_EQ(g.Rects[1], QRect(10, 10, 150, 150));
+    EXPECT_LE(g.Colours[1], 128);
+    EXPECT_GT(g.Colours[1], 0);
+    EXPECT_EQ(g.Colours[2], 256);
+    const QList<QImage> frames = ReadWithQt(path);
+    ASSERT_EQ(frames.size(), 3);
+    EXPECT_LE(Compare(frames[1], small).Mean, 12.0);
+}
+
 TEST(GifEncoder, SlowDriftDoesNotAccumulate)
 {
     // Each frame is one level brighter than the last: every step is inside

@@ -42,6 +42,7 @@ TGifBlocks ParseGif(const QString& path)
         } else if (tag == 0x2C) {
             r.Rects.append(QRect(u16(p), u16(p + 2), u16(p + 4), u16(p + 6)));
             const int flags = u8(p + 8);
+            r.Colours.append(flags & 0x80 ? 1 << ((flags & 7) + 1) : 0);
             p += 9;
             if (flags & 0x80) p += 3 * (1 << ((flags & 7) + 1));
             ++p; // LZW minimum code size

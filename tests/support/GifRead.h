@@ -15,6 +15,7 @@ struct TGifBlocks {
     QList<int> Delays;            // per image, centiseconds
     QList<QRect> Rects;           // per image
     QList<int> Transparent;       // per image, -1 none
+    QList<int> Colours;           // per image: its local colour table's size, 0 none
 };
 
 TGifBlocks ParseGif(const QString& path);

@@ -32,6 +32,8 @@ struct TJob {
     double Mse = 0;                // of the palette, per channel
     float SlackPerMse = 0;         // for this frame, after the noise adjustment
     bool MayReuse = false;         // grainy footage: the previous palette may do
+    bool Cut = false;              // redraws most of a still picture
+    int MaxColours = 256;
 };
 } // namespace
 
@@ -50,6 +52,8 @@ struct TGifEncoder::TImpl {
     std::deque<double> NoiseHistory;
     std::deque<double> ContrastHistory;
     double Noise = 0;               // smoothed grain estimate of the recent frames
+    std::deque<double> RecentShares; // share of the picture each recent frame drew
+    double RecentDrawn = 1.0;
     bool HaveFirst = false;
     int NextIndex = 0;
 
@@ -335,8 +339,13 @@ bool TGifEncoder::TImpl::Submit(int delayCs)
     job->FirstInput = FramesAdded - 1;
     job->SlackPerMse = slackPerMse;
     job->MayReuse = grain > 0;
+    // Small against the picture too: a small GIF's whole frames keep every colour.
+    const int64_t rect = int64_t(job->Width) * job->Height;
+    job->MaxColours = rect < Options.SmallPixels && 2 * rect <= int64_t(w) * h
+                          ? std::min(Options.MaxColours, Options.SmallColours) : Options.MaxColours;
     job->Rgba.resize(size_t(job->Width) * job->Height * 4);
     uint32_t* out = reinterpret_cast<uint32_t*>(job->Rgba.data());
+    int64_t drawn = 0;
     for (int y = y0; y <= y1; ++y) {
         const uint32_t* c = Current.data() + size_t(y) * w;
         uint32_t* s = Shown.data() + size_t(y) * w;
@@ -352,11 +361,19 @@ bool TGifEncoder::TImpl::Submit(int delayCs)
             if (draw) {
                 s[x] = a;
                 *out = a;
+                ++drawn;
             } else {
                 *out = 0;
             }
         }
     }
+    // A cut after stillness: most of the picture drawn anew while the last
+    // few frames drew little of it.
+    const double drawnShare = double(drawn) / (double(w) * h);
+    job->Cut = grain <= 0 && (!HaveFirst || (drawnShare >= 0.5 && RecentDrawn < 0.2));
+    RecentShares.push_back(drawnShare);
+    if (RecentShares.size() > 3) RecentShares.pop_front();
+    RecentDrawn = *std::max_element(RecentShares.begin(), RecentShares.end());
     HaveFirst = true;
 
     lock.lock();
@@ -378,6 +395,8 @@ void TGifEncoder::TImpl::WorkerLoop()
     qo.Quality = Options.Quality;
     qo.Speed = Options.Speed;
     qo.CleanSpeed = Options.CleanSpeed;
+    qo.CutSpeed = Options.CutSpeed;
+    qo.CutQuality = Options.CutQuality;
     qo.Dither = Options.Dither;
     qo.MaxColours = Options.MaxColours;
     qo.ReuseRatio = Options.ReuseRatio;
@@ -399,7 +418,7 @@ void TGifEncoder::TImpl::WorkerLoop()
         }
         TGifFrame& f = job->Frame;
         f.Left = job->Left, f.Top = job->Top, f.Width = job->Width, f.Height = job->Height;
-        if (!quantizer.Run(job->Rgba.data(), job->Width, job->Height, job->Index > 0, job->MayReuse, f.Palette,
+        if (!quantizer.Run(job->Rgba.data(), job->Width, job->Height, job->Index > 0, job->MayReuse, job->MaxColours, job->Cut, f.Palette,
                            f.Transparent, f.Pixels)) {
             if (!Stop)
                 SetError(QStringLiteral("cannot write %1: frame %2: %3")

@@ -41,6 +41,18 @@ struct TGifEncoderOptions {
     float ContrastFull = 32.0f;
     float ContrastMinShare = 0.6f;
     int MaxColours = 256;        // palette size limit 2..256
+    // A changed rectangle of fewer pixels than this, and no more than half
+    // the picture, gets at most SmallColours
+    // colours: there the palette and the wider codes cost more than the
+    // colours return (a screen recording's typing, cursor and inset).
+    int SmallPixels = 40000;
+    int SmallColours = 128;
+    // The effort for a frame that redraws most of a picture which then
+    // stays (a cut after stillness, and the first frame) on clean footage:
+    // its palette is seen for as long as the picture stays, and a few such
+    // frames cost little. 0 = the usual effort.
+    int CutSpeed = 3;
+    int CutQuality = 100;        // the palette quality target of such a frame, 0 = Quality
     // A drawn pixel keeps the shown colour when that is no more than this
     // (squared RGB distance) worse than the new palette's colour.
     int KeepSlack = 0;

@@ -14,27 +14,31 @@ struct TLiqFree {
 TGifQuantizer::TGifQuantizer(const TGifQuantizerOptions& options, const std::atomic<bool>* stop)
     : FOptions(options), FStop(stop)
 {
-    auto make = [this](int speed) {
+    auto make = [this](int speed, int quality) {
         liq_attr* a = liq_attr_create();
         if (!a) return a;
         liq_set_max_colors(a, std::clamp(FOptions.MaxColours, 2, 256));
-        liq_set_quality(a, 0, std::clamp(FOptions.Quality, 1, 100));
+        liq_set_quality(a, 0, std::clamp(quality, 1, 100));
         liq_set_speed(a, std::clamp(speed, 1, 10));
         liq_attr_set_progress_callback(a, &TGifQuantizer::Progress, this);
         return a;
     };
-    FAttr = make(FOptions.Speed);
+    FAttr = make(FOptions.Speed, FOptions.Quality);
     if (FAttr && FOptions.CleanSpeed > 0 && FOptions.CleanSpeed != FOptions.Speed) {
-        FAttrClean = make(FOptions.CleanSpeed);
+        FAttrClean = make(FOptions.CleanSpeed, FOptions.Quality);
         if (!FAttrClean) {
             liq_attr_destroy(FAttr);
             FAttr = nullptr;
         }
     }
+    // Without its own settings a cut takes the usual ones.
+    if (FAttr && FOptions.CutSpeed > 0)
+        FAttrCut = make(FOptions.CutSpeed, FOptions.CutQuality > 0 ? FOptions.CutQuality : FOptions.Quality);
 }
 
 TGifQuantizer::~TGifQuantizer()
 {
+    if (FAttrCut) liq_attr_destroy(FAttrCut);
     if (FAttrClean) liq_attr_destroy(FAttrClean);
     if (FAttr) liq_attr_destroy(FAttr);
 }
@@ -48,7 +52,7 @@ int TGifQuantizer::Progress(float, void* user)
 }
 
 bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTransparent, bool mayReuse,
-                        std::vector<uint8_t>& palette, int& transparent, std::vector<uint8_t>& pixels)
+                        int maxColours, bool cut, std::vector<uint8_t>& palette, int& transparent, std::vector<uint8_t>& pixels)
 {
     FError.clear();
     if (!FAttr) {
@@ -77,9 +81,9 @@ bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTra
         if (FStop && FStop->load(std::memory_order_relaxed))
             return false;
     }
-    liq_attr* attr = !mayReuse && FAttrClean ? FAttrClean : FAttr;
+    liq_attr* attr = cut && FAttrCut ? FAttrCut : !mayReuse && FAttrClean ? FAttrClean : FAttr;
     // Room for a transparent entry of our own when the picture has none.
-    liq_set_max_colors(attr, std::clamp(FOptions.MaxColours, 2, 256) - (withTransparent ? 1 : 0));
+    liq_set_max_colors(attr, std::clamp(std::min(maxColours, FOptions.MaxColours), 2, 256) - (withTransparent ? 1 : 0));
     liq_result* raw = nullptr;
     const liq_error qe = liq_image_quantize(image.get(), attr, &raw);
     std::unique_ptr<liq_result, TLiqFree> result(raw);

@@ -16,6 +16,9 @@ struct TGifQuantizerOptions {
     // Effort for pictures that may not reuse a palette (clean footage), 0 =
     // Speed. Flat, clean pictures lose nothing measurable one step faster.
     int CleanSpeed = 0;
+    // Effort for a picture that will be seen long (Run's `cut`), 0 = as usual.
+    int CutSpeed = 0;
+    int CutQuality = 0;   // 0 = Quality
     float Dither = 1.0f;  // 0..1
     int MaxColours = 256; // 2..256
     // The previous palette is used again while remapping with it costs no
@@ -36,9 +39,10 @@ public:
     // rgba: width * height pixels, 4 bytes each. Fills palette (RGB triples),
     // the transparent index (or -1) and one index per pixel. withTransparent
     // keeps a transparent entry even when no pixel is transparent. mayReuse
-    // lets the previous palette serve when it fits (see ReuseRatio).
-    bool Run(const uint8_t* rgba, int width, int height, bool withTransparent, bool mayReuse,
-             std::vector<uint8_t>& palette, int& transparent, std::vector<uint8_t>& pixels);
+    // lets the previous palette serve when it fits (see ReuseRatio); at most
+    // maxColours colours; cut asks for the CutSpeed effort.
+    bool Run(const uint8_t* rgba, int width, int height, bool withTransparent, bool mayReuse, int maxColours,
+             bool cut, std::vector<uint8_t>& palette, int& transparent, std::vector<uint8_t>& pixels);
     const QString& LastError() const { return FError; }
     // Mean squared error per channel of the last palette, as the library reports it.
     double LastMse() const { return FMse; }
@@ -54,6 +58,7 @@ private:
     const std::atomic<bool>* FStop;
     liq_attr* FAttr = nullptr;
     liq_attr* FAttrClean = nullptr;   // CleanSpeed's, when it differs
+    liq_attr* FAttrCut = nullptr;     // CutSpeed's
     QString FError;
     double FMse = 0;
     struct TResultFree { void operator()(struct liq_result* r) const; };
