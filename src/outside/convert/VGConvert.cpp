@@ -500,6 +500,7 @@ TVGFrameSource::TVGFrameSource(const TVGConvertFlag& flag, const std::atomic<boo
 TVGFrameSource::~TVGFrameSource() = default;
 
 QString TVGFrameSource::Open() { return d->Open(); }
+void TVGFrameSource::SetDecoderThreads(int threads) { d->Dec.SetDecoderThreads(threads); }
 int TVGFrameSource::FPS() const { return d->FPS; }
 double TVGFrameSource::Speed() const { return d->Speed; }
 int TVGFrameSource::MaxFrames() const { return d->MaxFrames; }

@@ -27,6 +27,8 @@ public:
     // Checks the range, opens the video and works out the output size; the
     // reason when that fails, else empty.
     QString Open();
+    // Decoding threads (0: the codec's choice); before Open.
+    void SetDecoderThreads(int threads);
     bool Stopped() const { return FCancel && FCancel->load(std::memory_order_acquire); }
 
     int FPS() const;               // effective values of the flag

@@ -908,7 +908,7 @@ bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName)
     if (ret < 0)
         return FailOpen(QStringLiteral("setting up the %1 decoder").arg(QString::fromUtf8(codec->name)), AvErr(ret));
     dec->pkt_timebase = m.vst->time_base;
-    dec->thread_count = 0;
+    dec->thread_count = FThreads;
     dec->opaque = &m.codecErrors.count;  // before the open, which copies it to the threads
     ret = avcodec_open2(dec.get(), codec, nullptr);
     if (ret < 0)

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -72,6 +73,10 @@ public:
     TFileStreamInfo GetFileStreamInfo() const;
 
     void SetBitmapBitsPixel(int bits);  // 24 -> Format_RGB888, 32 -> Format_RGB32
+    // Decoding threads for the next LoadFile; 0 lets the codec choose. Each
+    // thread has frame pools of its own to fill, so a caller that decodes a
+    // few short stretches pays less start-up with 1.
+    void SetDecoderThreads(int threads) { FThreads = std::max(0, threads); }
     int BitmapBitsPixel() const { return FBitsPixel; }
 
     // Decodes the next video frame and makes it the current one; false at the
@@ -136,6 +141,7 @@ private:
     QString FFileName;
     QString FLastError;
     int FBitsPixel = 24;
+    int FThreads = 0;
 };
 
 // Width of a picture `width` pixels wide with pixels of shape num:den, as
