@@ -61,6 +61,19 @@ drawtext=fontfile=$FONT:text='main.cpp   build   run':fontsize=18:fontcolor=whit
 [bg][cam]overlay=x=940:y=520:shortest=1,\
 drawbox=x='600+400*sin(t*0.7)':y='360+250*cos(t*1.1)':w=10:h=16:color=black:t=fill,format=yuv420p" \
   -t 8 "${X264[@]}" "$OUT/screen.mp4"
+# Screen recording of a still editor: icons, a typing counter, a moving
+# cursor and the webcam inset; the first picture stays on screen throughout.
+make screencam.mp4 -f lavfi -i "color=c=0xF2F2F2:s=1280x720:r=30:d=8" -loop 1 -framerate 30 -i "$OUT/still.png" \
+  -filter_complex "[0]drawbox=x=0:y=0:w=1280:h=36:color=0x3C3F41:t=fill,drawbox=x=0:y=36:w=220:h=684:color=0xE0E4E8:t=fill,\
+drawbox=x=20:y=60:w=24:h=24:color=0x2E86C1:t=fill,drawbox=x=20:y=100:w=24:h=24:color=0xE67E22:t=fill,\
+drawbox=x=20:y=140:w=24:h=24:color=0x27AE60:t=fill,\
+drawtext=fontfile=$FONT:textfile=$OUT/screen.txt:fontsize=16:fontcolor=0x202020:x=240:y=48:line_spacing=6,\
+drawtext=fontfile=$FONT:text='main.cpp   build   run':fontsize=18:fontcolor=white:x=20:y=10,\
+drawtext=fontfile=$FONT:text='%{eif\:trunc(t*3)\:d} chars':fontsize=16:fontcolor=0x404040:x=60:y=64[bg];\
+[1]crop=1280:720:x='600+40*sin(t)':y='300+30*cos(t*0.8)',scale=320:180,noise=alls=6:allf=t[cam];\
+[bg][cam]overlay=x=940:y=520:shortest=1,\
+drawbox=x='600+200*sin(t*0.7)':y='360+150*cos(t*1.1)':w=10:h=16:color=black:t=fill,format=yuv420p" \
+  -t 8 "${X264[@]}" "$OUT/screencam.mp4"
 # Cartoon: flat colours with hard edges.
 make cartoon.mp4 -f lavfi -i "life=s=320x180:r=25:mold=10:ratio=0.1:life_color=#FFCC00:death_color=#3060C0:mold_color=#802040" \
   -t 8 -vf "scale=1280:720:flags=neighbor,format=yuv420p" "${X264[@]}" "$OUT/cartoon.mp4"
@@ -77,7 +90,7 @@ make camera4k.mp4 -loop 1 -framerate 30 -i "$OUT/still.png" -t 8 \
   -vf "crop=1920:1080:x='200+t*40+4*sin(t*7)':y='100+t*15+3*sin(t*5.3)',scale=3840:2160:flags=bicubic,noise=alls=6:allf=t,format=yuv420p" \
   -c:v libx264 -preset veryfast -crf 22 "${TAGS[@]}" "$OUT/camera4k.mp4"
 
-for k in camera420 camera444 grainy mjpeg422 screen cartoon slides dark camera4k; do
+for k in camera420 camera444 grainy mjpeg422 screen screencam cartoon slides dark camera4k; do
   f=$(ls "$OUT/$k".* | head -1)
   echo "$k $f 0 8"
 done
