@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -221,6 +222,42 @@ TEST(GifEncoder, SmallChangesGetSmallerPalettes)
     const QList<QImage> frames = ReadWithQt(path);
     ASSERT_EQ(frames.size(), 3);
     EXPECT_LE(Compare(frames[1], small).Mean, 12.0);
+}
+
+// A cut after stillness stays on screen: its palette is searched with more
+// care than an ordinary frame's, so the picture after the cut comes out
+// closer than with the usual effort. The first frame likewise.
+TEST(GifEncoder, ACutAfterStillnessGetsTheCarefulPalette)
+{
+    auto rich = [](int w, int h, int phase) {
+        QImage img(w, h, QImage::Format_RGB888);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                img.setPixel(x, y, qRgb(int(127.5 + 127.5 * std::sin((x + phase) * 0.05 + y * 0.013)),
+                                        int(127.5 + 127.5 * std::sin(y * 0.041 - x * 0.007 + phase)),
+                                        (x * 3 + y * 5 + phase * 17) & 255));
+        return img;
+    };
+    const QImage a = rich(240, 160, 0), b = rich(240, 160, 9);
+    auto errors = [&](int cutSpeed) {
+        const QString path = MakeTempDir("gif") + QStringLiteral("cut%1.gif").arg(cutSpeed);
+        TGifEncoderOptions o = Options(240, 160);
+        o.CutSpeed = cutSpeed;
+        TGifEncoder enc;
+        EXPECT_TRUE(enc.Open(path, o));
+        for (int i = 0; i < 4; ++i)
+            EXPECT_TRUE(enc.AddFrame(a, 5));   // still: merged into one frame
+        EXPECT_TRUE(enc.AddFrame(b, 5));       // the cut
+        EXPECT_TRUE(enc.Finish());
+        const QList<QImage> frames = ReadWithQt(path);
+        EXPECT_EQ(frames.size(), 2);
+        return frames.size() == 2 ? std::pair{Compare(frames[0], a).Mean, Compare(frames[1], b).Mean}
+                                  : std::pair{1e9, 1e9};
+    };
+    const auto careful = errors(TGifEncoderOptions().CutSpeed), usual = errors(0);
+    EXPECT_GT(TGifEncoderOptions().CutSpeed, 0);
+    EXPECT_LT(careful.first, usual.first);
+    EXPECT_LT(careful.second, usual.second);
 }
 
 TEST(GifEncoder, SlowDriftDoesNotAccumulate)

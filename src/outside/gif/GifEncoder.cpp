@@ -53,7 +53,13 @@ struct TGifEncoder::TImpl {
     std::deque<double> ContrastHistory;
     double Noise = 0;               // smoothed grain estimate of the recent frames
     std::deque<double> RecentShares; // share of the picture each recent frame drew
-    double RecentDrawn = 1.0;
+    double RecentDrawn = 1.0;        // the largest of them
+    void NoteDrawn(double share)
+    {
+        RecentShares.push_back(share);
+        if (RecentShares.size() > 3) RecentShares.pop_front();
+        RecentDrawn = *std::max_element(RecentShares.begin(), RecentShares.end());
+    }
     bool HaveFirst = false;
     int NextIndex = 0;
 
@@ -329,6 +335,7 @@ bool TGifEncoder::TImpl::Submit(int delayCs)
     if (x1 < 0) {
         // Nothing visible changes: the shown frame just stays longer.
         if (!InFlight.empty() && !InFlight.back()->Sealed) InFlight.back()->DelayCs += delayCs;
+        NoteDrawn(0);
         return true;
     }
     lock.unlock();
@@ -371,9 +378,7 @@ bool TGifEncoder::TImpl::Submit(int delayCs)
     // few frames drew little of it.
     const double drawnShare = double(drawn) / (double(w) * h);
     job->Cut = grain <= 0 && (!HaveFirst || (drawnShare >= 0.5 && RecentDrawn < 0.2));
-    RecentShares.push_back(drawnShare);
-    if (RecentShares.size() > 3) RecentShares.pop_front();
-    RecentDrawn = *std::max_element(RecentShares.begin(), RecentShares.end());
+    NoteDrawn(drawnShare);
     HaveFirst = true;
 
     lock.lock();
@@ -418,8 +423,8 @@ void TGifEncoder::TImpl::WorkerLoop()
         }
         TGifFrame& f = job->Frame;
         f.Left = job->Left, f.Top = job->Top, f.Width = job->Width, f.Height = job->Height;
-        if (!quantizer.Run(job->Rgba.data(), job->Width, job->Height, job->Index > 0, job->MayReuse, job->MaxColours, job->Cut, f.Palette,
-                           f.Transparent, f.Pixels)) {
+        if (!quantizer.Run(job->Rgba.data(), job->Width, job->Height, job->Index > 0, job->MayReuse, job->MaxColours,
+                           job->Cut, f.Palette, f.Transparent, f.Pixels)) {
             if (!Stop)
                 SetError(QStringLiteral("cannot write %1: frame %2: %3")
                              .arg(Path).arg(job->Index + 1).arg(quantizer.LastError()));

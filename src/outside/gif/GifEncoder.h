@@ -42,9 +42,9 @@ struct TGifEncoderOptions {
     float ContrastMinShare = 0.6f;
     int MaxColours = 256;        // palette size limit 2..256
     // A changed rectangle of fewer pixels than this, and no more than half
-    // the picture, gets at most SmallColours
-    // colours: there the palette and the wider codes cost more than the
-    // colours return (a screen recording's typing, cursor and inset).
+    // the picture, gets at most SmallColours colours: there a whole palette
+    // and wider codes cost more than the colours return (a screen
+    // recording's typing, cursor and inset).
     int SmallPixels = 40000;
     int SmallColours = 128;
     // The effort for a frame that redraws most of a picture which then

@@ -52,7 +52,8 @@ int TGifQuantizer::Progress(float, void* user)
 }
 
 bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTransparent, bool mayReuse,
-                        int maxColours, bool cut, std::vector<uint8_t>& palette, int& transparent, std::vector<uint8_t>& pixels)
+                        int maxColours, bool cut, std::vector<uint8_t>& palette, int& transparent,
+                        std::vector<uint8_t>& pixels)
 {
     FError.clear();
     if (!FAttr) {
