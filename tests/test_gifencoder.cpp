@@ -260,6 +260,32 @@ TEST(GifEncoder, ACutAfterStillnessGetsTheCarefulPalette)
     EXPECT_LT(careful.second, usual.second);
 }
 
+// A large rectangle's palette is searched on every other pixel and row; the
+// pixels that keep what is shown may all lie between those, and must still
+// stay as they are rather than take some colour of the new palette.
+TEST(GifEncoder, PixelsBetweenTheSampledOnesStayTransparent)
+{
+    const QString path = MakeTempDir("gif") + "sampled.gif";
+    const QImage base = Gradient(400, 300);
+    QImage next = Gradient(400, 300, 90);
+    for (int y = 1; y < 300; y += 2)
+        for (int x = 1; x < 400; x += 2)
+            next.setPixel(x, y, base.pixel(x, y));   // unchanged: transparent in the frame
+    TGifEncoderOptions o = Options(400, 300);
+    ASSERT_GT(o.SearchSubsample, 1);
+    ASSERT_LE(o.SubsampleFrom, 400 * 300);
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open(path, o));
+    ASSERT_TRUE(enc.AddFrame(base, 5));
+    ASSERT_TRUE(enc.AddFrame(next, 5));
+    ASSERT_TRUE(enc.Finish());
+    const QList<QImage> frames = ReadWithQt(path);
+    ASSERT_EQ(frames.size(), 2);
+    const TDiff d = Compare(frames[1], next);
+    EXPECT_LE(d.Mean, 4.0);
+    EXPECT_LE(d.Max, 48);
+}
+
 TEST(GifEncoder, SlowDriftDoesNotAccumulate)
 {
     // Each frame is one level brighter than the last: every step is inside

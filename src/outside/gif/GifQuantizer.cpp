@@ -118,6 +118,12 @@ bool TGifQuantizer::Run(const uint8_t* rgba, int width, int height, bool withTra
     }
     FMse = std::max(0.0, liq_get_quantization_error(result.get()));
     const bool hasTransparent = ReadPalette(result.get(), withTransparent, palette, transparent);
+    // A palette searched on a sample may have met none of the pixels that
+    // keep what is shown: they go to the transparent entry all the same.
+    if (sampled && transparent >= 0)
+        for (size_t i = 0; i < pixels.size(); ++i)
+            if (rgba[i * 4 + 3] == 0)
+                pixels[i] = uint8_t(transparent);
     if (FOptions.ReuseRatio > 0) {
         FPrevMse = FMse;
         FPrevRemapMse = RemapError(rgba, pixels, palette);
