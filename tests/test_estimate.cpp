@@ -14,22 +14,31 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <functional>
 #include <thread>
 
 namespace {
 
 // Long enough that the estimate samples instead of encoding everything:
-// 320 x 240, 25 fps, 12 s of a slowly panning detailed picture with flashes.
-const TClip& LongClip()
+// 320 x 240, 25 fps, 12 s of a slowly panning detailed picture with flashes,
+// a keyframe every 2 s; `vary` changes what a test needs changed.
+TClip LongTexturedClip(const QString& name, const std::function<void(TFixtureVideo&)>& vary = {})
 {
-    static const TClip clip = MakeClip(QStringLiteral("estimate"), QStringLiteral("long.mp4"), [](TFixtureVideo& v) {
+    return MakeClip(QStringLiteral("estimate"), name, [&](TFixtureVideo& v) {
         v.Width = 320;
         v.Height = 240;
         v.FrameCount = 300;
         v.GopLength = 50;
         v.Textured = true;
         v.FlashEvery = 70;
+        if (vary)
+            vary(v);
     });
+}
+
+const TClip& LongClip()
+{
+    static const TClip clip = LongTexturedClip(QStringLiteral("long.mp4"));
     return clip;
 }
 
@@ -87,14 +96,10 @@ TEST(Estimate, WithinAFifthOfTheRealSizeForTheUsualSettings)
 // packet after them, so the change cannot be found from packet sizes alone.
 TEST(Estimate, ChangesHiddenBehindBFramesArePricedOnce)
 {
-    static const TClip clip = MakeClip(QStringLiteral("estimate"), QStringLiteral("hidden.mp4"), [](TFixtureVideo& v) {
-        v.Width = 320;
-        v.Height = 240;
-        v.FrameCount = 300;
+    static const TClip clip = LongTexturedClip(QStringLiteral("hidden.mp4"), [](TFixtureVideo& v) {
         v.GopLength = 250;
         v.BFrames = 3;
         v.X264Params = QStringLiteral("scenecut=0:b-adapt=0");
-        v.Textured = true;
         v.FlashEvery = 45;
     });
     REQUIRE_CLIP(clip);
@@ -120,14 +125,7 @@ TEST(Estimate, ChangesHiddenBehindBFramesArePricedOnce)
 // scanned without decoding) and in a stream without one (MPEG-TS).
 TEST(Estimate, ASampleKeepsToAnEighthOfTheGifAndStillPricesIt)
 {
-    static const TClip ts = MakeClip(QStringLiteral("estimate"), QStringLiteral("long.ts"), [](TFixtureVideo& v) {
-        v.Width = 320;
-        v.Height = 240;
-        v.FrameCount = 300;
-        v.GopLength = 50;
-        v.Textured = true;
-        v.FlashEvery = 70;
-    });
+    static const TClip ts = LongTexturedClip(QStringLiteral("long.ts"));
     for (const TClip* clip : {&LongClip(), &ts}) {
         REQUIRE_CLIP(*clip);
         for (const int fps : {10, 25}) {

@@ -189,6 +189,17 @@ int32_t FrameDuration(TFFDecoder* decoder)
 
 // ---- project --------------------------------------------------------------------
 
+// The buffer frame pictures go through on their way to a file outlives the
+// project that used it: a fresh one costs more to fault in than to convert a
+// picture into. Main thread only, as the groups are.
+namespace {
+std::unique_ptr<TBitmapRows>& SpareRows()
+{
+    static std::unique_ptr<TBitmapRows> spare;
+    return spare;
+}
+}  // namespace
+
 TVGProj::TVGProj() : StartPTS(AV_NOPTS_VALUE), EndPTS(AV_NOPTS_VALUE) { ApplyDefaults(); }
 
 // The frame files are the project's own working files: a project replaced by
@@ -196,9 +207,8 @@ TVGProj::TVGProj() : StartPTS(AV_NOPTS_VALUE), EndPTS(AV_NOPTS_VALUE) { ApplyDef
 // budget to the temporary folder until the program ends.
 TVGProj::~TVGProj()
 {
-    while (!FWaiting.empty())
-        ForgetWaiting(0);
-    GiveSpareRows(std::move(FFrameRows), PictureCacheBytes);
+    if (!SpareRows())
+        SpareRows() = std::move(FFrameRows);
     for (int i = 0; i < Frames.Count(); ++i)
         if (Frames[i]->FileBytes > 0 && !Frames[i]->BitmapFile.isEmpty())
             QFile::remove(Frames[i]->BitmapFile);
@@ -489,10 +499,7 @@ bool TVGProj::CaptureFramePicture(TFFDecoder* decoder)
 {
     // Converted straight into the file's layout in a buffer kept from frame
     // to frame, and written from there.
-    if (!FFrameRows) {
-        FFrameRows = TakeSpareRows();
-    }
-    if (!decoder->CopyToBitmapRows(*FFrameRows)) {
+    if (!decoder->CopyToBitmapRows(FrameRows())) {
         MsgOut(QStringLiteral("MakeFrame: no picture at ") + FormatPTS(decoder->CurrentPTS(), 3) + QStringLiteral(" in \"")
                + decoder->FileName() + QStringLiteral("\": ") + decoder->LastError());
         return false;
@@ -551,33 +558,32 @@ TVGFrame* TVGProj::MakeFrame(TFFDecoder* decoder)
         NewFrameFileName();   // tells why
         return nullptr;
     }
-    // The decoder's picture itself is kept (a reference): converted only
-    // when its file is written, or for the thumbnail at that size.
-    std::unique_ptr<TVideoPicture> picture = decoder->TakePicture();
-    if (!picture) {
-        MsgOut(QStringLiteral("MakeFrame: no picture at ") + FormatPTS(decoder->CurrentPTS(), 3) + QStringLiteral(" in \"")
-               + decoder->FileName() + QStringLiteral("\""));
-        return nullptr;
+    // The decoder's picture is kept as decoded (a copy of its planes) while
+    // its file waits, or for the thumbnail: converted only when written.
+    std::unique_ptr<TVideoPicture> picture;
+    if (PictureCacheBytes > 0 || OnFramePicture) {
+        picture = decoder->TakePicture();
+        if (!picture) {
+            MsgOut(QStringLiteral("MakeFrame: no picture at ") + FormatPTS(decoder->CurrentPTS(), 3)
+                   + QStringLiteral(" in \"") + decoder->FileName() + QStringLiteral("\""));
+            return nullptr;
+        }
     }
     const QString file = NewFrameFileName();
-    const int64_t held = picture->Bytes();
-    const bool wait = FGroupWritten && FWaitingBytes + held <= PictureCacheBytes;
+    const int64_t held = picture ? picture->Bytes() : 0;
+    const bool wait = picture && FGroupWritten && FWaitingBytes + held <= PictureCacheBytes;
     int64_t bytes = 0;
     if (!wait && (!CaptureFramePicture(decoder) || !WriteFramePicture(*FFrameRows, file, &bytes)))
         return nullptr;
     TVGFrame* frame = Frames.AddFrame(file, decoder->CurrentPTS());
     frame->LastUse = ++FUseClock;
+    // A waiting file counts at the size it will have, so the budget sees it.
+    frame->FileBytes = wait ? BitmapFileSize(picture->DisplaySize()) : bytes;
+    if (OnFramePicture)
+        OnFramePicture(frame, *picture);
     if (wait) {
-        // Counted at the size its file will have, so the budget sees it.
-        frame->FileBytes = BitmapFileSize(picture->DisplaySize());
         FWaitingBytes += held;
         FWaiting.push_back({frame, std::move(picture)});
-        if (OnFramePicture)
-            OnFramePicture(frame, *FWaiting.back().Picture);
-    } else {
-        frame->FileBytes = bytes;
-        if (OnFramePicture)
-            OnFramePicture(frame, *picture);
     }
     SnapRange(frame);
     KeepWithinBudget();
@@ -674,36 +680,11 @@ bool TVGProj::EnsureFrameFile(TVGFrame* frame, TFFDecoder* decoder)
     return true;
 }
 
-// Picture buffers outlive the project that used them: a fresh buffer costs
-// more to fault in than to convert the picture into, and the next video's
-// groups need as many. Main thread only, as the groups are.
-namespace {
-std::vector<std::unique_ptr<TBitmapRows>>& SpareRows()
+TBitmapRows& TVGProj::FrameRows()
 {
-    static std::vector<std::unique_ptr<TBitmapRows>> spare;
-    return spare;
-}
-}  // namespace
-
-std::unique_ptr<TBitmapRows> TVGProj::TakeSpareRows()
-{
-    auto& spare = SpareRows();
-    if (spare.empty())
-        return std::make_unique<TBitmapRows>();
-    std::unique_ptr<TBitmapRows> rows = std::move(spare.back());
-    spare.pop_back();
-    return rows;
-}
-
-void TVGProj::GiveSpareRows(std::unique_ptr<TBitmapRows> rows, int64_t keepBytes)
-{
-    auto& spare = SpareRows();
-    int64_t held = 0;
-    for (const auto& r : spare)
-        held += int64_t(r->Data.capacity());
-    // Kept up to what the cache may hold, plus the buffer a group writes from.
-    if (rows && held <= keepBytes)
-        spare.push_back(std::move(rows));
+    if (!FFrameRows)
+        FFrameRows = SpareRows() ? std::move(SpareRows()) : std::make_unique<TBitmapRows>();
+    return *FFrameRows;
 }
 
 bool TVGProj::IsFileWaiting(const TVGFrame* frame) const { return WaitingPicture(frame) != nullptr; }
@@ -727,13 +708,11 @@ bool TVGProj::FlushFrameFile(TVGFrame* frame)
     for (size_t i = 0; i < FWaiting.size(); ++i) {
         if (FWaiting[i].Frame != frame)
             continue;
-        if (!FFrameRows)
-            FFrameRows = TakeSpareRows();
         int64_t bytes = 0;
         QString error;
-        bool ok = FWaiting[i].Picture->ToBitmapRows(*FFrameRows, &error);
+        bool ok = FWaiting[i].Picture->ToBitmapRows(FrameRows(), &error);
         if (!ok) {
-            MsgOut(QStringLiteral("MakeFrame: no picture at ") + FormatPTS(frame->PTS, 3) + QStringLiteral(": ") + error);
+            MsgOut(QStringLiteral("FlushFrameFile: no picture at ") + FormatPTS(frame->PTS, 3) + QStringLiteral(": ") + error);
             FrameFileError = QStringLiteral("Cannot make the frame picture at %1: %2").arg(FormatPTS(frame->PTS, 3), error);
         }
         ok = ok && WriteFramePicture(*FFrameRows, frame->BitmapFile, &bytes);

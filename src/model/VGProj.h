@@ -232,7 +232,8 @@ public:
     QString FrameFileError;
 
     // Frame files may wait in memory, as the decoder's own pictures (no
-    // conversion until written), up to this many bytes of them, and be written later (FlushFrameFiles, when the window is idle) or never
+    // conversion until written), up to this many bytes of them, and be
+    // written later (FlushFrameFiles, when the window is idle) or never
     // (the budget drops them first): decoding a group then costs little more
     // than decoding. The first frame of each group is written at once, so a
     // folder that cannot be written is known during the group. 0: every file
@@ -347,8 +348,7 @@ private:
     };
     std::vector<TWaitingFile> FWaiting;      // oldest first
     int64_t FWaitingBytes = 0;
-    static std::unique_ptr<TBitmapRows> TakeSpareRows();
-    static void GiveSpareRows(std::unique_ptr<TBitmapRows> rows, int64_t keepBytes);
+    TBitmapRows& FrameRows();               // FFrameRows, made on first use
     bool FGroupWritten = false;              // a file of this group was written
     void ForgetWaiting(size_t index);
     bool FlushFrameFile(TVGFrame* frame);

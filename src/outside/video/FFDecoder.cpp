@@ -310,7 +310,7 @@ struct TFFDecoder::Impl {
     int errorsAtSeek = 0;         // codecErrors when the last seek was made
     int64_t firstPts = AV_NOPTS_VALUE;  // first frame of the file, once seen
 
-    TConverter toImage, toRows;   // for CopyToBitmap and CopyToBitmapRows
+    TColourConverter toImage, toRows;   // for CopyToBitmap and CopyToBitmapRows
     QImage rgb;                   // coded-orientation picture for turned or mirrored video
     QImage turned;                // turned, mirrored or stretched picture on its way to file rows
     std::vector<uint8_t> rgbBuf;  // swscale's output
@@ -795,8 +795,6 @@ TFFDecoder::TFFDecoder(QObject* owner) : QObject(owner), d(std::make_unique<Impl
 
 TFFDecoder::~TFFDecoder() = default;
 
-TFFDecoder::TConverter::~TConverter() { sws_freeContext(Sws); }
-
 bool TFFDecoder::LoadAVLib(const QString& folder)
 {
     FLibFolder = folder;
@@ -1028,40 +1026,13 @@ int64_t TFFDecoder::SkippedFrames() const { return d->skipped; }
 // Pictures of non-square pixels are stretched to outW square ones in the same
 // pass, with a filter fit for resampling; square-pixel video keeps the plain
 // conversion.
-bool TFFDecoder::ConvertCurrent(TConverter& conv, int dstFormat, int outW, uint8_t* dst, int stride)
+bool TFFDecoder::ConvertCurrent(TColourConverter& conv, int dstFormat, int outW, uint8_t* dst, int stride)
 {
-    Impl& m = *d;
-    const AVFrame* f = m.cur.get();
-    const TVideoColour colour = VideoColourOf(f);
-    const AVPixelFormat src = AVPixelFormat(colour.Format);
-    const bool full = colour.FullRange;
-    const int flags = outW == f->width ? SWS_BILINEAR : SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
-    SwsContext* next = sws_getCachedContext(conv.Sws, f->width, f->height, src, outW, f->height,
-                                            AVPixelFormat(dstFormat), flags, nullptr, nullptr, nullptr);
-    if (!next) {
-        conv.Sws = nullptr;  // the old context is freed by the failed call
-        return Fail(QStringLiteral("converting to RGB"),
-                    QStringLiteral("no conversion from %1").arg(QString::fromUtf8(av_get_pix_fmt_name(src))));
-    }
-    const int matrix = colour.Matrix;
-    // A context rebuilt for a new size may come back at the old address, so
-    // the colour details follow what it was made for, not its pointer.
-    if (next != conv.Sws || matrix != conv.Matrix || int(full) != conv.Full || f->width != conv.W
-        || f->height != conv.H || outW != conv.OutW || int(src) != conv.Src || dstFormat != conv.Dst) {
-        conv.Sws = next;
-        conv.Matrix = matrix;
-        conv.Full = full;
-        conv.W = f->width;
-        conv.H = f->height;
-        conv.OutW = outW;
-        conv.Src = int(src);
-        conv.Dst = dstFormat;
-        ApplyVideoColour(conv.Sws, colour);
-    }
-    uint8_t* dstData[4] = {dst, nullptr, nullptr, nullptr};
-    const int dstStride[4] = {stride, 0, 0, 0};
-    sws_scale(conv.Sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
-    return true;
+    const AVFrame* f = d->cur.get();
+    if (conv.Convert(f, dstFormat, outW, f->height, ConvertFlags(f->width, outW), dst, stride))
+        return true;
+    const char* name = av_get_pix_fmt_name(AVPixelFormat(VideoColourOf(f).Format));
+    return Fail(QStringLiteral("converting to RGB"), QStringLiteral("no conversion from %1").arg(QString::fromUtf8(name)));
 }
 
 bool TFFDecoder::CopyToBitmap(QImage& bitmap)

@@ -23,6 +23,7 @@ struct AVFrame;
 struct SwsContext;
 struct TBitmapRows;
 class TVideoPicture;
+class TColourConverter;
 
 struct TVideoStreamInfo {
     int Width = 0;            // as displayed: pixel shape corrected, then rotation applied
@@ -124,18 +125,7 @@ public:
 private:
     // Fail, and drop everything the open had set up.
     bool FailOpen(const QString& stage, const QString& detail = {});
-    // A swscale context with the colour set-up it was given.
-    struct TConverter {
-        SwsContext* Sws = nullptr;
-        int Matrix = -1;
-        int Full = -1;
-        int W = -1, H = -1, OutW = -1, Src = -1, Dst = -1;  // what the context was made for
-        TConverter() = default;
-        TConverter(const TConverter&) = delete;
-        TConverter& operator=(const TConverter&) = delete;
-        ~TConverter();
-    };
-    bool ConvertCurrent(TConverter& conv, int dstFormat, int outW, uint8_t* dst, int stride);
+    bool ConvertCurrent(TColourConverter& conv, int dstFormat, int outW, uint8_t* dst, int stride);
     std::unique_ptr<Impl> d;
     QString FLibFolder;
     QString FFileName;

@@ -66,3 +66,42 @@ QString VideoMatrixName(int matrix)
     default: return QStringLiteral("bt601");
     }
 }
+
+TColourConverter::~TColourConverter() { sws_freeContext(FSws); }
+
+bool TColourConverter::Convert(const AVFrame* f, int dstFormat, int outW, int outH, int flags, uint8_t* dst, int stride)
+{
+    const TVideoColour colour = VideoColourOf(f);
+    const AVPixelFormat src = AVPixelFormat(colour.Format);
+    SwsContext* next = sws_getCachedContext(FSws, f->width, f->height, src, outW, outH, AVPixelFormat(dstFormat), flags,
+                                            nullptr, nullptr, nullptr);
+    if (!next) {
+        FSws = nullptr;   // the failed call freed the old context
+        return false;
+    }
+    // A context rebuilt for a new size may come back at the old address, so
+    // the colour details follow what it was made for, not its pointer.
+    if (next != FSws || colour.Matrix != FMatrix || int(colour.FullRange) != FFull || f->width != FW || f->height != FH
+        || outW != FOutW || outH != FOutH || int(src) != FSrc || dstFormat != FDst || flags != FFlags) {
+        FSws = next;
+        FMatrix = colour.Matrix;
+        FFull = colour.FullRange;
+        FW = f->width;
+        FH = f->height;
+        FOutW = outW;
+        FOutH = outH;
+        FSrc = int(src);
+        FDst = dstFormat;
+        FFlags = flags;
+        ApplyVideoColour(FSws, colour);
+    }
+    uint8_t* dstData[4] = {dst, nullptr, nullptr, nullptr};
+    const int dstStride[4] = {stride, 0, 0, 0};
+    sws_scale(FSws, f->data, f->linesize, 0, f->height, dstData, dstStride);
+    return true;
+}
+
+int ConvertFlags(int width, int outW)
+{
+    return outW == width ? SWS_BILINEAR : SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+}

@@ -4,6 +4,7 @@
 // here, so the same frame shows the same colours everywhere.
 
 #include <QString>
+#include <cstdint>
 
 struct AVFrame;
 struct SwsContext;
@@ -25,6 +26,29 @@ TVideoColour VideoColourOf(const AVFrame* frame);
 // Sets a context made for colour.Format (to an RGB format) to convert with
 // that matrix and range into full-range RGB.
 void ApplyVideoColour(SwsContext* context, const TVideoColour& colour);
+
+// A swscale context kept from picture to picture, with the colour set-up of
+// VideoColourOf: the decoder's pictures and the pictures kept from it convert
+// alike. One per use and thread.
+class TColourConverter {
+public:
+    TColourConverter() = default;
+    TColourConverter(const TColourConverter&) = delete;
+    TColourConverter& operator=(const TColourConverter&) = delete;
+    ~TColourConverter();
+    // All of f into dst (rows `stride` apart) at outW x outH in dstFormat;
+    // false when swscale has no way.
+    bool Convert(const AVFrame* f, int dstFormat, int outW, int outH, int flags, uint8_t* dst, int stride);
+
+private:
+    SwsContext* FSws = nullptr;
+    // What the context was made for.
+    int FMatrix = -1, FFull = -1, FW = -1, FH = -1, FOutW = -1, FOutH = -1, FSrc = -1, FDst = -1, FFlags = -1;
+};
+
+// The flags for a picture `width` wide shown `outW` wide: the plain
+// conversion at the same size, a filter fit for resampling when stretched.
+int ConvertFlags(int width, int outW);
 
 // "bt709", "bt601", "bt2020", "fcc", "smpte240m".
 QString VideoMatrixName(int matrix);

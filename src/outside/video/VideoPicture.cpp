@@ -20,57 +20,6 @@ extern "C" {
 
 namespace {
 
-// A swscale context kept for the next picture of the same kind, with the
-// colour set-up it was given. One per use and thread: pictures convert on
-// whichever thread needs them.
-struct TCachedSws {
-    SwsContext* Sws = nullptr;
-    int Matrix = -1, Full = -1, W = -1, H = -1, OutW = -1, OutH = -1, Src = -1, Dst = -1, Flags = -1;
-    TCachedSws() = default;
-    TCachedSws(const TCachedSws&) = delete;
-    TCachedSws& operator=(const TCachedSws&) = delete;
-    ~TCachedSws() { sws_freeContext(Sws); }
-
-    // Converts all of f into dst at outW x outH; false when swscale has no way.
-    bool Convert(const AVFrame* f, int dstFormat, int outW, int outH, int flags, uint8_t* dst, int stride)
-    {
-        const TVideoColour colour = VideoColourOf(f);
-        const AVPixelFormat src = AVPixelFormat(colour.Format);
-        SwsContext* next = sws_getCachedContext(Sws, f->width, f->height, src, outW, outH, AVPixelFormat(dstFormat),
-                                                flags, nullptr, nullptr, nullptr);
-        if (!next) {
-            Sws = nullptr;   // the failed call freed the old context
-            return false;
-        }
-        // A context rebuilt for a new size may come back at the old address.
-        if (next != Sws || colour.Matrix != Matrix || int(colour.FullRange) != Full || f->width != W
-            || f->height != H || outW != OutW || outH != OutH || int(src) != Src || dstFormat != Dst || flags != Flags) {
-            Sws = next;
-            Matrix = colour.Matrix;
-            Full = colour.FullRange;
-            W = f->width;
-            H = f->height;
-            OutW = outW;
-            OutH = outH;
-            Src = int(src);
-            Dst = dstFormat;
-            Flags = flags;
-            ApplyVideoColour(Sws, colour);
-        }
-        uint8_t* dstData[4] = {dst, nullptr, nullptr, nullptr};
-        const int dstStride[4] = {stride, 0, 0, 0};
-        sws_scale(Sws, f->data, f->linesize, 0, f->height, dstData, dstStride);
-        return true;
-    }
-};
-
-// The decoder's own choice: a plain conversion at the same size, a
-// resampling filter when pixels are stretched.
-int FlagsFor(int width, int outW)
-{
-    return outW == width ? SWS_BILINEAR : SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
-}
-
 QString NoConversion(const AVFrame* f)
 {
     const char* name = av_get_pix_fmt_name(AVPixelFormat(f->format));
@@ -79,7 +28,7 @@ QString NoConversion(const AVFrame* f)
 
 // swscale's fast paths write a few bytes past a line's end: it converts into
 // a padded buffer and the lines are copied out.
-QImage ConvertPadded(TCachedSws& sws, const AVFrame* f, int dstFormat, QImage::Format format, int bpp, int outW, int outH,
+QImage ConvertPadded(TColourConverter& sws, const AVFrame* f, int dstFormat, QImage::Format format, int bpp, int outW, int outH,
                      int flags)
 {
     const int stride = FFALIGN(outW * bpp, 64);
@@ -244,8 +193,8 @@ bool TVideoPicture::ToBitmapRows(TBitmapRows& rows, QString* error) const
         return fail(QStringLiteral("no room for a %1x%2 picture").arg(FFrame->width).arg(FFrame->height));
     // Blue first, as the file stores it, with the decoder's own flags: the
     // same bytes whether the file is written now or later.
-    thread_local TCachedSws toRows;
-    if (!toRows.Convert(FFrame, AV_PIX_FMT_BGR24, FFrame->width, FFrame->height, FlagsFor(FFrame->width, FFrame->width),
+    thread_local TColourConverter toRows;
+    if (!toRows.Convert(FFrame, AV_PIX_FMT_BGR24, FFrame->width, FFrame->height, ConvertFlags(FFrame->width, FFrame->width),
                         rows.Data.data(), rows.Stride))
         return fail(NoConversion(FFrame));
     rows.ClearPadding();
@@ -265,9 +214,9 @@ QImage TVideoPicture::ToImage() const
             .convertToFormat(QImage::Format_RGB32);
     }
     const int outW = DisplayWidthBeforeTurn();
-    thread_local TCachedSws toImage;
+    thread_local TColourConverter toImage;
     QImage image = ConvertPadded(toImage, FFrame, AV_PIX_FMT_RGB24, QImage::Format_RGB888, 3, outW, FFrame->height,
-                                 FlagsFor(FFrame->width, outW));
+                                 ConvertFlags(FFrame->width, outW));
     if (image.isNull())
         return {};
     if (FShape.Rotation || FShape.Mirrored) {
@@ -289,7 +238,7 @@ QImage TVideoPicture::Thumbnail(QSize box) const
     const int outW = sideways ? fit.height() : fit.width(), outH = sideways ? fit.width() : fit.height();
     // An area filter down from the planes: every source pixel counts, so
     // fine detail neither shimmers nor aliases.
-    thread_local TCachedSws toThumb;
+    thread_local TColourConverter toThumb;
     QImage thumb = ConvertPadded(toThumb, FFrame, AV_PIX_FMT_RGB32, QImage::Format_RGB32, 4, outW, outH, SWS_AREA);
     if (thumb.isNull() || (!FShape.Rotation && !FShape.Mirrored))
         return thumb;
