@@ -408,6 +408,7 @@ void TGifEncoder::TImpl::WorkerLoop()
     qo.MaxColours = Options.MaxColours;
     qo.ReuseRatio = Options.ReuseRatio;
     qo.ReuseSlack = Options.ReuseSlack;
+    TGifQuantizer::ShareCores(std::clamp(Options.Threads, 1, 16));
     TGifQuantizer quantizer(qo, &Stop);
     for (;;) {
         std::shared_ptr<TJob> job;

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <libimagequant.h>
 #include <memory>
+#include <thread>
+#ifdef GANTERLY_HAVE_OPENMP
+#include <omp.h>
+#endif
 
 namespace {
 struct TLiqFree {
@@ -42,6 +46,16 @@ TGifQuantizer::~TGifQuantizer()
     if (FAttrCut) liq_attr_destroy(FAttrCut);
     if (FAttrClean) liq_attr_destroy(FAttrClean);
     if (FAttr) liq_attr_destroy(FAttr);
+}
+
+void TGifQuantizer::ShareCores(int workers)
+{
+#ifdef GANTERLY_HAVE_OPENMP
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    omp_set_num_threads(std::max(1, cores / std::max(1, workers)));
+#else
+    (void)workers;
+#endif
 }
 
 void TGifQuantizer::TResultFree::operator()(liq_result* r) const { liq_result_destroy(r); }
