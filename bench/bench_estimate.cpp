@@ -4,7 +4,7 @@
 // fixture, and the real files of ../shared/media/.
 //
 //   bench_estimate [--cache DIR] [--only NAME] [--setting a|b]
-//                  [--run N] [--warm N] [--share X] [--min-runs N] [--max-runs N]
+//                  [--run N] [--warm N] [--seeds N] [--share X] [--min-runs N] [--max-runs N]
 //                  [--event-ratio X] [--event-runs N] [--budget X]
 //                  [--sample-share X] [--min-sample N] [--estimate-only]
 #include "BenchSupport.h"
@@ -133,6 +133,7 @@ int main(int argc, char** argv)
         else if (a[i] == "--setting") settingOnly = a[i + 1];
         else if (a[i] == "--run") opt.RunFrames = a[i + 1].toInt();
         else if (a[i] == "--warm") opt.WarmUp = a[i + 1].toInt();
+        else if (a[i] == "--seeds") opt.SeedFrames = a[i + 1].toInt();
         else if (a[i] == "--share") opt.Share = a[i + 1].toDouble();
         else if (a[i] == "--min-runs") opt.MinRuns = a[i + 1].toInt();
         else if (a[i] == "--max-runs") opt.MaxRuns = a[i + 1].toInt();

@@ -192,6 +192,54 @@ TEST(GifEncoder, OnlyTheChangedRectangleIsStored)
     EXPECT_EQ(frames[1].pixel(30, 17), qRgb(0, 255, 0));
 }
 
+// A seeded picture stands for frames a sample leaves out: it is what the
+// next frame is drawn against, but it is never written and adds no delay.
+TEST(GifEncoder, ASeedIsDrawnAgainstButNotWritten)
+{
+    const QString path = MakeTempDir("gif") + "seed.gif";
+    const QImage base = Gradient(64, 48), seed = Noise(64, 48, 3);
+    QImage moved = seed;
+    moved.setPixel(20, 10, qRgb(255, 0, 255));
+    moved.setPixel(30, 17, qRgb(0, 255, 0));
+    TGifEncoder enc;
+    ASSERT_TRUE(enc.Open(path, Options(64, 48)));
+    ASSERT_TRUE(enc.AddFrame(base, 5));
+    ASSERT_TRUE(enc.SeedFrame(seed));
+    ASSERT_TRUE(enc.AddFrame(moved, 6));   // only the two pixels, against the seed
+    ASSERT_TRUE(enc.AddFrame(moved, 7));   // the same again: merges
+    ASSERT_TRUE(enc.Finish());
+    EXPECT_EQ(enc.FramesAdded(), 4);
+    EXPECT_EQ(enc.FramesWritten(), 2);
+    const std::vector<TGifFrameBytes> bytes = enc.FrameBytes();
+    ASSERT_EQ(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0].FirstInput, 0);
+    EXPECT_EQ(bytes[1].FirstInput, 2);
+    const TGifBlocks g = ParseGif(path);
+    ASSERT_TRUE(g.Valid);
+    ASSERT_EQ(g.Rects.size(), 2);
+    EXPECT_EQ(g.Rects[0], QRect(0, 0, 64, 48));
+    EXPECT_EQ(g.Rects[1], QRect(20, 10, 11, 8));
+    EXPECT_EQ(g.Delays, (QList<int>{5, 13}));
+
+    // A seed first: the first frame written is already a change against it;
+    // seeds alone write nothing and say so.
+    const QString path2 = MakeTempDir("gif") + "seedfirst.gif";
+    TGifEncoder first;
+    ASSERT_TRUE(first.Open(path2, Options(64, 48)));
+    ASSERT_TRUE(first.SeedFrame(seed));
+    ASSERT_TRUE(first.AddFrame(moved, 5));
+    ASSERT_TRUE(first.Finish());
+    const TGifBlocks g2 = ParseGif(path2);
+    ASSERT_EQ(g2.Rects.size(), 1);
+    EXPECT_EQ(g2.Rects[0], QRect(20, 10, 11, 8));
+    EXPECT_GE(g2.Transparent[0], 0);
+    TGifEncoder none;
+    ASSERT_TRUE(none.OpenCounting(Options(64, 48)));
+    ASSERT_TRUE(none.SeedFrame(seed));
+    EXPECT_FALSE(none.Finish());
+    EXPECT_TRUE(none.LastError().contains("no frames")) << none.LastError().toStdString();
+}
+
 // A small changed rectangle gets a smaller palette than a picture's worth,
 // however many colours it holds; a large one keeps the whole palette.
 TEST(GifEncoder, SmallChangesGetSmallerPalettes)

@@ -2,8 +2,9 @@
 // the part of the clip the GIF shows, go through the conversion's own picture
 // pipeline and its encoder (counting instead of writing). A GIF frame's size
 // depends mostly on how it differs from the one before, so each run begins
-// with a few frames that are encoded but not counted; the counted frames then
-// cost what they cost in the real file, and their mean is extrapolated.
+// with a few frames that are not counted (the first taken as shown, the rest
+// encoded); the counted frames then cost what they cost in the real file,
+// and their mean is extrapolated.
 #include "VGEstimate.h"
 
 #include "FFDecoder.h"
@@ -452,8 +453,9 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         const int64_t to = std::min(end, flag.StartPTS + MomentOf(run.First + run.Count, fps, speed));
         if (from >= to)
             continue;
+        const int64_t seeds = run.First > spanFirst ? std::min<int64_t>(run.WarmUp, std::max(0, o.SeedFrames)) : 0;
         auto sink = [&](int64_t k, const QImage& picture) -> bool {
-            if (!enc.AddFrame(picture, DelayCs(run.First + k, fps))) {
+            if (!(k < seeds ? enc.SeedFrame(picture) : enc.AddFrame(picture, DelayCs(run.First + k, fps)))) {
                 encodeError = enc.LastError();
                 return false;
             }

@@ -28,6 +28,11 @@ struct TGifEstimateOptions {
     // frames before the run, which a real conversion has encoded already).
     int RunFrames = 6;
     int WarmUp = 2;
+    // Of each run's warm-up frames (but the GIF's own first), this many at
+    // its start are taken as shown without being encoded: after a gap the
+    // first frame changes nearly every pixel and would cost a whole frame's
+    // palette search for bytes nobody counts.
+    int SeedFrames = 1;
     int MinRuns = 4;
     int MaxRuns = 24;
     // Share of the GIF's frames to count, before the run limits.

@@ -34,6 +34,7 @@ struct TJob {
     bool MayReuse = false;         // grainy footage: the previous palette may do
     bool Cut = false;              // redraws most of a still picture
     int MaxColours = 256;
+    bool Seed = false;             // Rgba is the whole picture to take as shown; nothing is written
 };
 } // namespace
 
@@ -62,6 +63,7 @@ struct TGifEncoder::TImpl {
     }
     bool HaveFirst = false;
     int NextIndex = 0;
+    int Encoded = 0;                 // jobs that write a frame
 
     std::mutex M;
     std::condition_variable CvSpace, CvWork, CvDone;
@@ -103,7 +105,8 @@ struct TGifEncoder::TImpl {
 
     void WorkerLoop();
     void WriterLoop();
-    bool Submit(int delayCs);
+    bool Submit(int delayCs, bool seed = false);
+    bool LoadCurrent(const QImage& image);
     bool Open(const QString* path, const TGifEncoderOptions& options);
     bool WriteJob(TJob& job);
     void Join();
@@ -172,32 +175,45 @@ bool TGifEncoder::AddFrame(const QImage& image, int delayCs)
 {
     TImpl& d = *FImpl;
     if (!d.Opened || d.Finished || d.Stop) return false;
-    if (image.width() != d.Options.Width || image.height() != d.Options.Height) {
-        d.SetError(QStringLiteral("cannot write %1: frame %2 is %3 x %4 pixels, not %5 x %6")
-                       .arg(d.Path).arg(d.FramesAdded + 1).arg(image.width()).arg(image.height())
-                       .arg(d.Options.Width).arg(d.Options.Height));
+    return d.LoadCurrent(image) && d.Submit(delayCs);
+}
+
+bool TGifEncoder::SeedFrame(const QImage& image)
+{
+    TImpl& d = *FImpl;
+    if (!d.Opened || d.Finished || d.Stop) return false;
+    return d.LoadCurrent(image) && d.Submit(kMinDelayCs, true);
+}
+
+// The picture into Current, as opaque 0xAABBGGRR pixels.
+bool TGifEncoder::TImpl::LoadCurrent(const QImage& image)
+{
+    if (image.width() != Options.Width || image.height() != Options.Height) {
+        SetError(QStringLiteral("cannot write %1: frame %2 is %3 x %4 pixels, not %5 x %6")
+                     .arg(Path).arg(FramesAdded + 1).arg(image.width()).arg(image.height())
+                     .arg(Options.Width).arg(Options.Height));
         return false;
     }
-    const int w = d.Options.Width, h = d.Options.Height;
+    const int w = Options.Width, h = Options.Height;
     const QImage::Format f = image.format();
     if (f == QImage::Format_RGB888) {
         for (int y = 0; y < h; ++y) {
             const uint8_t* s = image.constScanLine(y);
-            uint32_t* o = d.Current.data() + size_t(y) * w;
+            uint32_t* o = Current.data() + size_t(y) * w;
             for (int x = 0; x < w; ++x, s += 3)
                 o[x] = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | 0xFF000000u;
         }
     } else if (f == QImage::Format_RGB32 || f == QImage::Format_ARGB32) {
         for (int y = 0; y < h; ++y) {
             const QRgb* s = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            uint32_t* o = d.Current.data() + size_t(y) * w;
+            uint32_t* o = Current.data() + size_t(y) * w;
             for (int x = 0; x < w; ++x)
                 o[x] = uint32_t(qRed(s[x])) | uint32_t(qGreen(s[x])) << 8 | uint32_t(qBlue(s[x])) << 16 | 0xFF000000u;
         }
     } else {
-        return AddFrame(image.convertToFormat(QImage::Format_RGB888), delayCs);
+        return LoadCurrent(image.convertToFormat(QImage::Format_RGB888));
     }
-    return d.Submit(delayCs);
+    return true;
 }
 
 bool TGifEncoder::AddFrameRGB(const uint8_t* rgb, int stride, int delayCs)
@@ -274,7 +290,7 @@ static double FrameContrast(const std::vector<uint32_t>& cur, int w, int h)
 // the rectangle. A pixel stays transparent while its original colour is within
 // the tolerance of the original it was last drawn from, so the shown picture
 // never drifts further than that from the source.
-bool TGifEncoder::TImpl::Submit(int delayCs)
+bool TGifEncoder::TImpl::Submit(int delayCs, bool seed)
 {
     const int w = Options.Width, h = Options.Height;
     // Grain that changes every frame is not worth drawing: the tolerance and
@@ -306,6 +322,39 @@ bool TGifEncoder::TImpl::Submit(int delayCs)
     const float slackPerMse = Options.KeepSlackPerMse * float(1.0 + Options.SlackPerNoise * grain);
     delayCs = std::clamp(delayCs, kMinDelayCs, kMaxDelayCs);
     int x0 = w, y0 = h, x1 = -1, y1 = -1;
+    if (seed) {
+        // What would have been drawn, for the cut rule; then all of it is shown.
+        int64_t changed = 0;
+        for (size_t i = 0; i < Current.size(); ++i) {
+            const uint32_t a = Current[i], b = Shown[i];
+            if (a == b) continue;
+            const int dr = std::abs(int(a & 0xFF) - int(b & 0xFF));
+            const int dg = std::abs(int(a >> 8 & 0xFF) - int(b >> 8 & 0xFF));
+            const int db = std::abs(int(a >> 16 & 0xFF) - int(b >> 16 & 0xFF));
+            changed += std::max({dr, dg, db}) > tol;
+        }
+        Shown = Current;
+        auto job = std::make_shared<TJob>();
+        job->Seed = true;
+        job->Width = w, job->Height = h;
+        job->Taken = job->Done = true;
+        job->Rgba.resize(Current.size() * 4);
+        std::memcpy(job->Rgba.data(), Current.data(), job->Rgba.size());
+        FramesAdded++;
+        job->FirstInput = FramesAdded - 1;
+        NoteDrawn(HaveFirst ? double(changed) / (double(w) * h) : 1.0);
+        HaveFirst = true;
+        std::unique_lock lock(M);
+        CvSpace.wait(lock, [&] { return Stop || int(InFlight.size()) < std::max(1, Options.QueueFrames); });
+        if (Stop) return false;
+        job->Index = NextIndex++;
+        if (!InFlight.empty()) InFlight.back()->Sealed = true;
+        InFlight.push_back(job);
+        MaxInFlight = std::max(MaxInFlight, int(InFlight.size()));
+        lock.unlock();
+        CvDone.notify_all();
+        return true;
+    }
     if (!HaveFirst) {
         Shown = Current;
         x0 = 0, y0 = 0, x1 = w - 1, y1 = h - 1;
@@ -333,7 +382,8 @@ bool TGifEncoder::TImpl::Submit(int delayCs)
     std::unique_lock lock(M);
     if (Stop) return false;
     if (x1 < 0) {
-        // Nothing visible changes: the shown frame just stays longer.
+        // Nothing visible changes: the shown frame just stays longer (a seed
+        // stands for frames that are not written, and so does this one).
         if (!InFlight.empty() && !InFlight.back()->Sealed) InFlight.back()->DelayCs += delayCs;
         NoteDrawn(0);
         return true;
@@ -385,6 +435,7 @@ bool TGifEncoder::TImpl::Submit(int delayCs)
     CvSpace.wait(lock, [&] { return Stop || int(InFlight.size()) < std::max(1, Options.QueueFrames); });
     if (Stop) return false;
     job->Index = NextIndex++;
+    ++Encoded;
     if (!InFlight.empty()) InFlight.back()->Sealed = true;
     InFlight.push_back(job);
     MaxInFlight = std::max(MaxInFlight, int(InFlight.size()));
@@ -513,6 +564,11 @@ static void Refine(TJob& job, std::vector<uint32_t>& displayed, int width, int s
 bool TGifEncoder::TImpl::WriteJob(TJob& job)
 {
     if (Displayed.empty()) Displayed.assign(size_t(Options.Width) * Options.Height, 0);
+    if (job.Seed) {
+        const uint32_t* src = reinterpret_cast<const uint32_t*>(job.Rgba.data());
+        for (size_t i = 0; i < Displayed.size(); ++i) Displayed[i] = src[i] & 0xFFFFFFu;
+        return true;
+    }
     const int slack = Options.KeepSlack + int(job.SlackPerMse * job.Mse);
     Refine(job, Displayed, Options.Width, job.Index > 0 ? slack : -1);
     std::vector<uint8_t>().swap(job.Rgba);
@@ -561,7 +617,7 @@ bool TGifEncoder::Finish()
     {
         std::lock_guard lock(d.M);
         if (!d.InFlight.empty()) d.InFlight.back()->Sealed = true;
-        if (d.NextIndex == 0 && d.Error.isEmpty() && !d.Cancelled)
+        if (d.Encoded == 0 && d.Error.isEmpty() && !d.Cancelled)
             d.Error = QStringLiteral("cannot write %1: no frames to write").arg(d.Path);
     }
     d.Join();

@@ -107,6 +107,11 @@ public:
     bool AddFrame(const QImage& image, int delayCs);
     // The same from packed 24-bit RGB rows, stride in bytes.
     bool AddFrameRGB(const uint8_t* rgb, int stride, int delayCs);
+    // Takes the picture as what is shown, without encoding it: the next
+    // frame is drawn against it as if it had been drawn exactly. For a
+    // sample that starts mid-clip, in place of the frames before it; writes
+    // nothing and counts as an AddFrame call.
+    bool SeedFrame(const QImage& image);
     // Writes the last frame and the trailer, closes the file. False with
     // LastError when anything failed, was cancelled, or no frame was added.
     bool Finish();
