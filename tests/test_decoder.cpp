@@ -541,6 +541,33 @@ TEST(Decoder, LocateForwardWithoutSeekAndCancel)
     EXPECT_EQ(IndexNow(dec), 50);
 }
 
+// A target within reach is decoded on to, unless a keyframe lies far along
+// the way: then a seek to it skips decoding most of the stretch.
+TEST(Decoder, LocateSeeksPastAStretchItNeedNotDecode)
+{
+    TFixtureVideo c = Clip("mp4", "libx264", 128, 72);
+    c.FrameCount = 100;
+    c.GopLength = 25;
+    c.BFrames = 2;
+    ASSERT_TRUE(WriteFixtureVideo(c));
+    TFFDecoder dec;
+    ASSERT_TRUE(dec.LoadFile(c.Path));
+    ASSERT_TRUE(LocateVideoPTS(&dec, FixtureFrameTimeUs(c, 2)));
+    ASSERT_LT(FixtureFrameTimeUs(c, 51) - FixtureFrameTimeUs(c, 2), 2000000) << "the clip's rate moved the case out of reach";
+    int64_t before = dec.PacketsSent();
+    ASSERT_TRUE(LocateVideoPTS(&dec, FixtureFrameTimeUs(c, 51)));
+    EXPECT_EQ(IndexNow(dec), 51);
+    EXPECT_LT(dec.PacketsSent() - before, 15) << "decoded on through the keyframes at 25 and 50";
+    // A few frames ahead, past a keyframe or not, it decodes on.
+    for (const int target : {55, 60, 78}) {
+        before = dec.PacketsSent();
+        const int from = IndexNow(dec);
+        ASSERT_TRUE(LocateVideoPTS(&dec, FixtureFrameTimeUs(c, target)));
+        EXPECT_EQ(IndexNow(dec), target);
+        EXPECT_LE(dec.PacketsSent() - before, target - from + 3) << "from " << from << " to " << target;
+    }
+}
+
 // A caller that shows only some frames may leave the others undecoded: every
 // frame that does come out is whole and the one its time says, and every
 // frame the hint did not give up on comes out. The same on one decoding

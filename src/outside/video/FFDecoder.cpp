@@ -289,6 +289,7 @@ struct TFFDecoder::Impl {
     int64_t recentPts[16] = {};   // packet times last read, for the skip hint
     int recentCount = 0, recentNext = 0;
     int64_t skipped = 0;
+    int64_t sent = 0;       // packets given to the codec
     PacketPtr pkt;
     FramePtr cur, prev, ahead;    // current frame, the one before, one decoded ahead
     int64_t curPts = AV_NOPTS_VALUE, prevPts = AV_NOPTS_VALUE, aheadPts = AV_NOPTS_VALUE;
@@ -576,6 +577,8 @@ struct TFFDecoder::Impl {
             if (skipHint)
                 ApplySkipHint();
             ret = avcodec_send_packet(dec.get(), pkt.get());
+            if (ret >= 0)
+                ++sent;
             if (ret < 0 && ret != AVERROR(EAGAIN)) {
                 if (ret == AVERROR_EOF)
                     return Got::End;
@@ -1020,6 +1023,7 @@ void TFFDecoder::SetSkipHint(std::function<bool(int64_t, int64_t)> superseded)
 }
 
 int64_t TFFDecoder::SkippedFrames() const { return d->skipped; }
+int64_t TFFDecoder::PacketsSent() const { return d->sent; }
 
 // The current picture converted by swscale into dst (rows `stride` apart),
 // with the context kept in `conv` for the next picture of the same kind.
@@ -1169,13 +1173,15 @@ Walk WalkTo(TFFDecoder* dec, TFFDecoder::Impl& m, int64_t pts, const std::functi
 
 // Index entries say where the keyframes are; a keyframe between the current
 // frame and the target makes a seek worth it.
-bool KeyframeBetween(TFFDecoder::Impl& m, int64_t fromUs, int64_t toUs)
+// The last keyframe the index lists at or before toUs, AV_NOPTS_VALUE when
+// it lists none (some containers read their index only on the first seek).
+int64_t KeyframeBefore(TFFDecoder::Impl& m, int64_t toUs)
 {
     const int idx = av_index_search_timestamp(m.vst, m.FromUs(toUs), AVSEEK_FLAG_BACKWARD);
     if (idx < 0)
-        return false;
+        return AV_NOPTS_VALUE;
     const AVIndexEntry* e = avformat_index_get_entry(m.vst, idx);
-    return e && m.ToUs(e->timestamp) > fromUs;
+    return e ? m.ToUs(e->timestamp) : AV_NOPTS_VALUE;
 }
 
 }  // namespace
@@ -1200,7 +1206,13 @@ bool LocateVideoPTSCallback(TFFDecoder* decoder, int64_t pts, const std::functio
         if (m.curPts == pts || (m.hasAhead && m.aheadPts > pts) || (m.atEnd && !m.hasAhead))
             return true;
         const int64_t gap = pts - m.curPts;
-        if (gap <= ForwardReach || !KeyframeBetween(m, m.curPts, pts)) {
+        // Decoding on pays for every frame on the way, a seek only for those
+        // from the keyframe before the target: within reach decoding on wins,
+        // unless a keyframe lies far along the way (a sample's next stretch).
+        const int64_t key = KeyframeBefore(m, pts);
+        const bool keyBetween = key != AV_NOPTS_VALUE && key > m.curPts;
+        const bool keyFarAlong = keyBetween && gap > ForwardReach / 8 && (pts - key) * 4 < gap;
+        if (!keyBetween || (gap <= ForwardReach && !keyFarAlong)) {
             const Walk w = WalkTo(decoder, m, pts, continueFn);
             if (w != Walk::Failed)
                 return w == Walk::Found;

@@ -115,6 +115,7 @@ public:
     // one, the frame is not decoded at all. Empty: every frame is decoded.
     void SetSkipHint(std::function<bool(int64_t timeUs, int64_t laterUs)> superseded);
     int64_t SkippedFrames() const;      // packets left undecoded by the hint
+    int64_t PacketsSent() const;        // packets given to the codec since the file was opened
     // True when the last Decode failed because of damage rather than the end.
     bool LastDecodeDamaged() const;
 
