@@ -20,13 +20,27 @@ double Percentile(std::vector<double> v, double p)
 
 bool EnsureClip(const TFixtureVideo& clip)
 {
-    if (QFile::exists(clip.Path))
+    // A clip cached by a run with other arguments (another length) would
+    // measure something else: its settings are kept beside it.
+    const QByteArray settings = QStringLiteral("%1 %2x%3 %4/%5 %6 frames, gop %7, b %8, %9 %10 %11 %12 %13 %14")
+                                    .arg(clip.Encoder).arg(clip.Width).arg(clip.Height).arg(clip.FrameRateNum)
+                                    .arg(clip.FrameRateDen).arg(clip.FrameCount).arg(clip.GopLength).arg(clip.BFrames)
+                                    .arg(clip.PixelFormat, clip.Preset).arg(clip.FalseSyncEvery).arg(clip.FlashEvery)
+                                    .arg(int(clip.IFramesAsSync)).arg(int(clip.Textured))
+                                    .toUtf8();
+    QFile stamp(clip.Path + QStringLiteral(".settings"));
+    if (QFile::exists(clip.Path) && stamp.open(QIODevice::ReadOnly) && stamp.readAll() == settings)
         return true;
+    stamp.close();
+    QFile::remove(clip.Path);
     std::printf("writing %s (%dx%d, %d frames) ...\n", qPrintable(clip.Path), clip.Width, clip.Height, clip.FrameCount);
     std::fflush(stdout);
     QString error;
-    if (WriteFixtureVideo(clip, &error))
+    if (WriteFixtureVideo(clip, &error)) {
+        if (stamp.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            stamp.write(settings);
         return true;
+    }
     QFile::remove(clip.Path);
     std::fprintf(stderr, "%s\n", qPrintable(error));
     return false;
