@@ -566,6 +566,18 @@ TEST(Decoder, LocateSeeksPastAStretchItNeedNotDecode)
         EXPECT_EQ(IndexNow(dec), target);
         EXPECT_LE(dec.PacketsSent() - before, target - from + 3) << "from " << from << " to " << target;
     }
+    // Where the keyframes are no clean start (camera footage), a seek past
+    // one must still end on the very frame asked for.
+    const TFixtureVideo cam = CameraLikeClip(MakeTempDir("dec") + "camera.mp4", 192, 108, 90, 20);
+    ASSERT_TRUE(WriteFixtureVideo(cam));
+    TFFDecoder camDec;
+    ASSERT_TRUE(camDec.LoadFile(cam.Path));
+    for (int from = 0; from < 60; from += 6)
+        for (int target = from + 6; target < std::min(90, from + 40); target += 5) {
+            ASSERT_TRUE(LocateVideoPTS(&camDec, FixtureFrameTimeUs(cam, from)));
+            ASSERT_TRUE(LocateVideoPTS(&camDec, FixtureFrameTimeUs(cam, target)));
+            EXPECT_EQ(IndexNow(camDec), target) << "from " << from;
+        }
 }
 
 // A caller that shows only some frames may leave the others undecoded: every

@@ -1171,10 +1171,9 @@ Walk WalkTo(TFFDecoder* dec, TFFDecoder::Impl& m, int64_t pts, const std::functi
     }
 }
 
-// Index entries say where the keyframes are; a keyframe between the current
-// frame and the target makes a seek worth it.
-// The last keyframe the index lists at or before toUs, AV_NOPTS_VALUE when
-// it lists none (some containers read their index only on the first seek).
+// Index entries say where the keyframes are: the last one at or before toUs,
+// AV_NOPTS_VALUE when the index lists none (some containers read their index
+// only on the first seek).
 int64_t KeyframeBefore(TFFDecoder::Impl& m, int64_t toUs)
 {
     const int idx = av_index_search_timestamp(m.vst, m.FromUs(toUs), AVSEEK_FLAG_BACKWARD);
