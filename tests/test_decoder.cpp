@@ -520,12 +520,21 @@ TEST(Decoder, BitmapFormatsAndReuse)
     EXPECT_GT(dec.CurrentDuration(), 30000);
 }
 
-TEST(Decoder, LocateForwardWithoutSeekAndCancel)
+namespace {
+// 100 frames of H.264 with B-frames, a keyframe every `gop`.
+TFixtureVideo LocateClip(int gop)
 {
     TFixtureVideo c = Clip("mp4", "libx264", 128, 72);
     c.FrameCount = 100;
-    c.GopLength = 100;
+    c.GopLength = gop;
     c.BFrames = 2;
+    return c;
+}
+}  // namespace
+
+TEST(Decoder, LocateForwardWithoutSeekAndCancel)
+{
+    const TFixtureVideo c = LocateClip(100);
     ASSERT_TRUE(WriteFixtureVideo(c));
     TFFDecoder dec;
     ASSERT_TRUE(dec.LoadFile(c.Path));
@@ -545,10 +554,7 @@ TEST(Decoder, LocateForwardWithoutSeekAndCancel)
 // the way: then a seek to it skips decoding most of the stretch.
 TEST(Decoder, LocateSeeksPastAStretchItNeedNotDecode)
 {
-    TFixtureVideo c = Clip("mp4", "libx264", 128, 72);
-    c.FrameCount = 100;
-    c.GopLength = 25;
-    c.BFrames = 2;
+    const TFixtureVideo c = LocateClip(25);
     ASSERT_TRUE(WriteFixtureVideo(c));
     TFFDecoder dec;
     ASSERT_TRUE(dec.LoadFile(c.Path));
