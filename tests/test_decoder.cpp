@@ -771,6 +771,11 @@ TEST(DecoderMedia, HeaderRateIsCheckedAgainstTheFrames)
     ASSERT_FALSE(frames.empty());
     EXPECT_LT(std::llabs(frames.front().pts), 20000);
     EXPECT_LT(frames.back().pts, dec.GetFileStreamInfo().Duration);
+    // Its last packet claims 1 ms: the video's end known at opening is where
+    // the last picture stops showing, as decoding to it finds (a clip's end
+    // taken from it would lose the last frame).
+    EXPECT_GE(v.Duration, frames.back().pts + 30000);
+    EXPECT_EQ(v.Duration, dec.GetVideoStreamInfo().Duration);
     EXPECT_NEAR(double(dec.GetFileStreamInfo().TimeOffset), 67000.0, 5000.0);
     for (size_t i = 1; i < frames.size(); ++i)
         EXPECT_GT(frames[i].pts, frames[i - 1].pts);

@@ -208,7 +208,10 @@ int DisplayWidth(int width, int num, int den)
 // durations are not always end minus start: the Matroska demuxer, for one,
 // reports the end time as the duration, and a truncated file still claims its
 // full length. Microseconds on the container's clock; false when unknown.
-struct TStreamEnds { int64_t fileEndUs = AV_NOPTS_VALUE, videoEndUs = AV_NOPTS_VALUE; };
+struct TStreamEnds {
+    int64_t fileEndUs = AV_NOPTS_VALUE, videoEndUs = AV_NOPTS_VALUE;
+    int64_t videoLastUs = AV_NOPTS_VALUE;   // the time of the last picture
+};
 
 static bool ScanStreamEnds(const QByteArray& path, const AVInputFormat* ifmt, const AVFormatContext* main,
                            int vindex, TStreamEnds& out)
@@ -234,7 +237,7 @@ static bool ScanStreamEnds(const QByteArray& path, const AVInputFormat* ifmt, co
         return false;
     PacketPtr pkt(av_packet_alloc());
     constexpr int MaxPackets = 20000;  // a long GOP with its audio; beyond that the header stands
-    int64_t fileEnd = AV_NOPTS_VALUE, videoEnd = AV_NOPTS_VALUE;
+    int64_t fileEnd = AV_NOPTS_VALUE, videoEnd = AV_NOPTS_VALUE, videoLast = AV_NOPTS_VALUE;
     int n = 0;
     for (; n < MaxPackets && av_read_frame(fmt.get(), pkt.get()) >= 0; ++n) {
         const AVStream* st = fmt->streams[pkt->stream_index];
@@ -242,8 +245,11 @@ static bool ScanStreamEnds(const QByteArray& path, const AVInputFormat* ifmt, co
             const int64_t end = av_rescale_q(pkt->pts + std::max<int64_t>(pkt->duration, 0), st->time_base,
                                              AVRational{1, AV_TIME_BASE});
             fileEnd = fileEnd == AV_NOPTS_VALUE ? end : std::max(fileEnd, end);
-            if (pkt->stream_index == vindex)
+            if (pkt->stream_index == vindex) {
                 videoEnd = videoEnd == AV_NOPTS_VALUE ? end : std::max(videoEnd, end);
+                const int64_t at = av_rescale_q(pkt->pts, st->time_base, AVRational{1, AV_TIME_BASE});
+                videoLast = videoLast == AV_NOPTS_VALUE ? at : std::max(videoLast, at);
+            }
         }
         av_packet_unref(pkt.get());
     }
@@ -251,6 +257,7 @@ static bool ScanStreamEnds(const QByteArray& path, const AVInputFormat* ifmt, co
         return false;
     out.fileEndUs = fileEnd;
     out.videoEndUs = videoEnd;
+    out.videoLastUs = videoLast;
     return true;
 }
 
@@ -976,6 +983,12 @@ bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName)
         m.file.Duration = v.Duration;
 
     m.MeasureFrameRate();
+    // The last picture shows for a frame period whatever its packet says
+    // (Matroska's often say nothing, or 1 ms), as when decoding reaches it.
+    if (scanned && ends.videoLastUs != AV_NOPTS_VALUE && m.FrameDurationUs() > 0) {
+        m.video.Duration = std::max(m.video.Duration, ends.videoLastUs - m.timeOffsetUs + m.FrameDurationUs());
+        m.file.Duration = std::max(m.file.Duration, m.video.Duration);
+    }
     m.MeasureReorderDelay();
     return true;
 }
