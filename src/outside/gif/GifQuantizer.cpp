@@ -4,7 +4,6 @@
 #include <cstring>
 #include <libimagequant.h>
 #include <memory>
-#include <thread>
 #ifdef GANTERLY_HAVE_OPENMP
 #include <omp.h>
 #endif
@@ -51,7 +50,9 @@ TGifQuantizer::~TGifQuantizer()
 void TGifQuantizer::ShareCores(int workers)
 {
 #ifdef GANTERLY_HAVE_OPENMP
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    // The processors this process may run on (its affinity), as the
+    // library's own default team counts them.
+    const int cores = std::max(1, omp_get_num_procs());
     omp_set_num_threads(std::max(1, cores / std::max(1, workers)));
 #else
     (void)workers;
