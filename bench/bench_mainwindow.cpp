@@ -27,6 +27,7 @@
 #include "VGUIApp.h"
 #include "VGFrames.h"
 #include "VGProj.h"
+#include "VideoPicture.h"
 #include "ZelTrackBar.h"
 #include "ZelWindow.h"
 #include "Zelfunction.h"
@@ -197,6 +198,15 @@ public:
 // ---- open --------------------------------------------------------------------------------
 
 // LoadFile and 30 frames into bitmaps, as the window's first group needs them.
+// A frame's picture: its file, or while that waits in memory, the picture
+// it will hold.
+QImage FramePicture(const TBench& b, const TVGFrame* frame)
+{
+    if (const TVideoPicture* waiting = b.Form->Proj()->WaitingPicture(frame))
+        return waiting->ToImage();
+    return QImage(frame->BitmapFile);
+}
+
 double DecodeAloneMs(const QString& file, int frames)
 {
     QElapsedTimer t;
@@ -289,7 +299,7 @@ int OpenRounds(const TFixtureVideo& clip, const char* what)
         view->SetScrollPos(0);
         const int count = view->PhotoCount();
         const bool ok = painted && count == 30 && ReadFixtureIndex(b.Form->FrameBmp()) == 0 &&
-                        ReadFixtureIndex(QImage(static_cast<TVGFrame*>(view->Photo(29)->Data)->BitmapFile)) == 29;
+                        ReadFixtureIndex(FramePicture(b, static_cast<TVGFrame*>(view->Photo(29)->Data))) == 29;
         right = right && ok;
         alone.push_back(ref);
         usable.push_back(ms);
