@@ -106,6 +106,7 @@ struct TGifEncoder::TImpl {
     void WorkerLoop();
     void WriterLoop();
     bool Submit(int delayCs, bool seed = false);
+    bool Enqueue(std::shared_ptr<TJob> job);
     bool LoadCurrent(const QImage& image);
     bool Open(const QString* path, const TGifEncoderOptions& options);
     bool WriteJob(TJob& job);
@@ -286,6 +287,16 @@ static double FrameContrast(const std::vector<uint32_t>& cur, int w, int h)
     return std::sqrt(std::max(0.0, sum2 / double(n) - mean * mean));
 }
 
+// More than tol apart in some channel.
+static bool Differs(uint32_t a, uint32_t b, int tol)
+{
+    if (a == b) return false;
+    const int dr = std::abs(int(a & 0xFF) - int(b & 0xFF));
+    const int dg = std::abs(int(a >> 8 & 0xFF) - int(b >> 8 & 0xFF));
+    const int db = std::abs(int(a >> 16 & 0xFF) - int(b >> 16 & 0xFF));
+    return std::max({dr, dg, db}) > tol;
+}
+
 // Decides which pixels change against what is shown, crops them and queues
 // the rectangle. A pixel stays transparent while its original colour is within
 // the tolerance of the original it was last drawn from, so the shown picture
@@ -326,12 +337,7 @@ bool TGifEncoder::TImpl::Submit(int delayCs, bool seed)
         // What would have been drawn, for the cut rule; then all of it is shown.
         int64_t changed = 0;
         for (size_t i = 0; i < Current.size(); ++i) {
-            const uint32_t a = Current[i], b = Shown[i];
-            if (a == b) continue;
-            const int dr = std::abs(int(a & 0xFF) - int(b & 0xFF));
-            const int dg = std::abs(int(a >> 8 & 0xFF) - int(b >> 8 & 0xFF));
-            const int db = std::abs(int(a >> 16 & 0xFF) - int(b >> 16 & 0xFF));
-            changed += std::max({dr, dg, db}) > tol;
+            changed += Differs(Current[i], Shown[i], tol);
         }
         Shown = Current;
         auto job = std::make_shared<TJob>();
@@ -344,16 +350,7 @@ bool TGifEncoder::TImpl::Submit(int delayCs, bool seed)
         job->FirstInput = FramesAdded - 1;
         NoteDrawn(HaveFirst ? double(changed) / (double(w) * h) : 1.0);
         HaveFirst = true;
-        std::unique_lock lock(M);
-        CvSpace.wait(lock, [&] { return Stop || int(InFlight.size()) < std::max(1, Options.QueueFrames); });
-        if (Stop) return false;
-        job->Index = NextIndex++;
-        if (!InFlight.empty()) InFlight.back()->Sealed = true;
-        InFlight.push_back(job);
-        MaxInFlight = std::max(MaxInFlight, int(InFlight.size()));
-        lock.unlock();
-        CvDone.notify_all();
-        return true;
+        return Enqueue(std::move(job));
     }
     if (!HaveFirst) {
         Shown = Current;
@@ -364,12 +361,7 @@ bool TGifEncoder::TImpl::Submit(int delayCs, bool seed)
             uint32_t* s = Shown.data() + size_t(y) * w;
             int first = -1, last = -1;
             for (int x = 0; x < w; ++x) {
-                const uint32_t a = c[x], b = s[x];
-                if (a == b) continue;
-                const int dr = std::abs(int(a & 0xFF) - int(b & 0xFF));
-                const int dg = std::abs(int(a >> 8 & 0xFF) - int(b >> 8 & 0xFF));
-                const int db = std::abs(int(a >> 16 & 0xFF) - int(b >> 16 & 0xFF));
-                if (std::max({dr, dg, db}) <= tol) continue;
+                if (!Differs(c[x], s[x], tol)) continue;
                 if (first < 0) first = x;
                 last = x;
             }
@@ -407,15 +399,8 @@ bool TGifEncoder::TImpl::Submit(int delayCs, bool seed)
         const uint32_t* c = Current.data() + size_t(y) * w;
         uint32_t* s = Shown.data() + size_t(y) * w;
         for (int x = x0; x <= x1; ++x, ++out) {
-            const uint32_t a = c[x], b = s[x];
-            bool draw = !HaveFirst;
-            if (!draw && a != b) {
-                const int dr = std::abs(int(a & 0xFF) - int(b & 0xFF));
-                const int dg = std::abs(int(a >> 8 & 0xFF) - int(b >> 8 & 0xFF));
-                const int db = std::abs(int(a >> 16 & 0xFF) - int(b >> 16 & 0xFF));
-                draw = std::max({dr, dg, db}) > tol;
-            }
-            if (draw) {
+            const uint32_t a = c[x];
+            if (!HaveFirst || Differs(a, s[x], tol)) {
                 s[x] = a;
                 *out = a;
                 ++drawn;
@@ -430,17 +415,24 @@ bool TGifEncoder::TImpl::Submit(int delayCs, bool seed)
     job->Cut = grain <= 0 && (!HaveFirst || (drawnShare >= 0.5 && RecentDrawn < 0.2));
     NoteDrawn(drawnShare);
     HaveFirst = true;
+    return Enqueue(std::move(job));
+}
 
-    lock.lock();
+// Waits for room, then queues the job behind the others; the one before it
+// can grow its delay no more.
+bool TGifEncoder::TImpl::Enqueue(std::shared_ptr<TJob> job)
+{
+    std::unique_lock lock(M);
     CvSpace.wait(lock, [&] { return Stop || int(InFlight.size()) < std::max(1, Options.QueueFrames); });
     if (Stop) return false;
     job->Index = NextIndex++;
-    ++Encoded;
+    if (!job->Seed) ++Encoded;
     if (!InFlight.empty()) InFlight.back()->Sealed = true;
-    InFlight.push_back(job);
+    const bool work = !job->Taken;
+    InFlight.push_back(std::move(job));
     MaxInFlight = std::max(MaxInFlight, int(InFlight.size()));
     lock.unlock();
-    CvWork.notify_one();
+    if (work) CvWork.notify_one();
     CvDone.notify_all();
     return true;
 }
