@@ -7,6 +7,8 @@
 //                  [--run N] [--warm N] [--seeds N] [--share X] [--min-runs N] [--max-runs N]
 //                  [--event-ratio X] [--event-runs N] [--budget X]
 //                  [--sample-share X] [--min-sample N] [--estimate-only]
+//                  [--from S] [--length S]   (the clip range, seconds: how the
+//                                             ratios move with the clip's length)
 #include "BenchSupport.h"
 #include "FFDecoder.h"
 #include "FixtureVideo.h"
@@ -80,7 +82,8 @@ struct TSetting {
     int Sequence = 0;
 };
 
-TVGConvertFlag FlagFor(const QString& path, const TSetting& s, const QString& gif, const QString& temp)
+TVGConvertFlag FlagFor(const QString& path, const TSetting& s, const QString& gif, const QString& temp, double from,
+                       double length)
 {
     TFFDecoder dec;
     TVGConvertFlag f;
@@ -90,8 +93,9 @@ TVGConvertFlag FlagFor(const QString& path, const TSetting& s, const QString& gi
     f.VideoFileName = path;
     f.GifFileName = gif;
     f.TempFolder = temp;
-    f.StartPTS = 0;
-    f.EndPTS = info.Duration > 0 ? info.Duration : int64_t(Unit_Nano) * 3600;
+    const int64_t end = info.Duration > 0 ? info.Duration : int64_t(Unit_Nano) * 3600;
+    f.StartPTS = std::min(end, int64_t(from * Unit_Nano));
+    f.EndPTS = length > 0 ? std::min(end, f.StartPTS + int64_t(length * Unit_Nano)) : end;
     f.CropRect = {0, 0, info.Width, info.Height};
     if (s.Width > 0) {
         f.ScaleFactor = -1;
@@ -116,6 +120,7 @@ int main(int argc, char** argv)
     QString cache = QDir::tempPath() + QStringLiteral("/ganterly-bench-estimate/");
     QString only, settingOnly;
     bool estimateOnly = false;   // for profiling the estimate alone
+    double from = 0, length = 0;   // length 0: to the end
     TGifEstimateOptions opt;
     const QStringList a = app.arguments();
     for (int i = 1; i < a.size(); i += 2) {
@@ -142,6 +147,8 @@ int main(int argc, char** argv)
         else if (a[i] == "--budget") opt.DecodeBudget = a[i + 1].toDouble();
         else if (a[i] == "--sample-share") opt.SampleShare = a[i + 1].toDouble();
         else if (a[i] == "--min-sample") opt.MinSample = a[i + 1].toInt();
+        else if (a[i] == "--from") from = a[i + 1].toDouble();
+        else if (a[i] == "--length") length = a[i + 1].toDouble();
         else {
             std::fprintf(stderr, "unknown option %s\n", qPrintable(a[i]));
             return 2;
@@ -208,7 +215,7 @@ int main(int argc, char** argv)
                 continue;
             const QString gif = cache + k.Name + ".gif";
             QFile::remove(gif);
-            const TVGConvertFlag flag = FlagFor(k.Path, s, gif, cache);
+            const TVGConvertFlag flag = FlagFor(k.Path, s, gif, cache, from, length);
             if (flag.VideoFileName.isEmpty()) {
                 std::fprintf(stderr, "%s: cannot open\n", qPrintable(k.Path));
                 continue;
