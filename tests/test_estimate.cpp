@@ -183,17 +183,16 @@ TEST(Estimate, AShortClipIsEncodedWholeAndComesOutExact)
     EXPECT_NEAR(double(e.Bytes), double(real), 0.01 * double(real));
 }
 
-// A slide show: a new detailed picture every 2 s, still in between but for
-// a small box moving across it. A stretch of a few seconds is too short for a
-// sample to find its cut among the smaller changes around it (a sample of
-// two fifths of its frames missed it by 45 %), so it is encoded whole, in
-// either order, and the estimate is what the conversion writes.
-TEST(Estimate, AShortStretchOfASlideShowIsEncodedWhole)
+// A slide show, 320 x 240 at 25 fps: a new detailed picture every 2 s, still
+// in between but for a small box moving across it. After each cut the video's
+// encoder refines the picture over a few frames, so a cut comes with many
+// smaller changes whose packets also stand out from the still frames.
+TClip SlideShowClip(const QString& name, int frames)
 {
-    static const TClip clip = MakeClip(QStringLiteral("estimate"), QStringLiteral("slides.mp4"), [](TFixtureVideo& v) {
+    return MakeClip(QStringLiteral("estimate"), name, [frames](TFixtureVideo& v) {
         v.Width = 320;
         v.Height = 240;
-        v.FrameCount = 150;
+        v.FrameCount = frames;
         v.GopLength = 250;
         v.Painter = [](QImage& img, int index) {
             const uint32_t slide = uint32_t(index / 50);
@@ -211,11 +210,20 @@ TEST(Estimate, AShortStretchOfASlideShowIsEncodedWhole)
             painter.fillRect(QRect(10 + 2 * (index % 50), 10, 16, 16), Qt::white);
         };
     });
+}
+
+// A stretch of a few seconds is too short for a sample to find its cut
+// among the smaller changes around it (a sample of two fifths of its frames
+// missed it by 25-45 %): it is encoded whole, in either order, and the
+// estimate is what the conversion writes.
+TEST(Estimate, AShortStretchOfASlideShowIsEncodedWhole)
+{
+    static const TClip clip = SlideShowClip(QStringLiteral("slides-short.mp4"), 150);
     REQUIRE_CLIP(clip);
-    // 3 s from 0.4 s at 15 fps (the cut at 2 s), 4 s from 1 s at 10 fps
-    // in ping-pong (cuts at 2 and 4 s).
-    struct TCase { int From, To, FPS, Sequence; int64_t Frames; };
-    for (const TCase& c : {TCase{10, 85, 15, 0, 45}, TCase{25, 125, 10, 2, 78}}) {
+    // 3 s from 0.4 s at 15 fps (the cut at 2 s); 4 s from 1 s at 10 fps in
+    // ping-pong (cuts at 2 and 4 s).
+    struct TCase { int From, To, FPS, Sequence; int64_t Forward, Frames; };
+    for (const TCase& c : {TCase{10, 85, 15, 0, 45, 45}, TCase{25, 125, 10, 2, 40, 78}}) {
         SCOPED_TRACE(testing::Message() << "frames " << c.From << " to " << c.To << " at " << c.FPS << " fps");
         TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("slides.gif"), c.From, c.To);
         flag.GifFPS = c.FPS;
@@ -223,9 +231,33 @@ TEST(Estimate, AShortStretchOfASlideShowIsEncodedWhole)
         const TGifEstimate e = EstimateGifSize(flag);
         ASSERT_TRUE(e.Ok) << e.Error.toStdString();
         EXPECT_EQ(e.Frames, c.Frames);
+        EXPECT_EQ(e.SampledFrames, c.Forward);
         const qint64 real = RealSize(flag);
         ASSERT_GT(real, 0);
-        EXPECT_NEAR(double(e.Bytes), double(real), 0.01 * double(real)) << "estimate " << e.Bytes << ", real " << real;
+        // The encoder's workers share palettes in whichever order they finish:
+        // on noisy pictures two runs differ by about 1 %.
+        EXPECT_NEAR(double(e.Bytes), double(real), 0.03 * double(real)) << "estimate " << e.Bytes << ", real " << real;
+    }
+}
+
+// Its first 8 s are sampled: three cuts and their refining frames make most
+// of the GIF among many small changes, and the estimate comes within a fifth.
+TEST(Estimate, ASampledSlideShowPricesItsCuts)
+{
+    static const TClip clip = SlideShowClip(QStringLiteral("slides.mp4"), 300);
+    REQUIRE_CLIP(clip);
+    for (const bool pingPong : {false, true}) {
+        SCOPED_TRACE(pingPong ? "ping-pong" : "forward");
+        TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("slides.gif"), 0, 200);
+        flag.GifFPS = 15;
+        if (pingPong)
+            flag.Sequence = 2;
+        const TGifEstimate e = EstimateGifSize(flag);
+        ASSERT_TRUE(e.Ok) << e.Error.toStdString();
+        EXPECT_LT(e.SampledFrames * 4, e.Frames / (pingPong ? 2 : 1));
+        const qint64 real = RealSize(flag);
+        ASSERT_GT(real, 0);
+        EXPECT_NEAR(double(e.Bytes), double(real), 0.2 * double(real)) << "estimate " << e.Bytes << ", real " << real;
     }
 }
 
