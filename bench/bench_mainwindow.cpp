@@ -197,7 +197,6 @@ public:
 
 // ---- open --------------------------------------------------------------------------------
 
-// LoadFile and 30 frames into bitmaps, as the window's first group needs them.
 // A frame's picture: its file, or while that waits in memory, the picture
 // it will hold.
 QImage FramePicture(const TBench& b, const TVGFrame* frame)
@@ -207,6 +206,7 @@ QImage FramePicture(const TBench& b, const TVGFrame* frame)
     return QImage(frame->BitmapFile);
 }
 
+// LoadFile and 30 frames into bitmaps, as the window's first group needs them.
 double DecodeAloneMs(const QString& file, int frames)
 {
     QElapsedTimer t;

@@ -1221,9 +1221,10 @@ bool LocateVideoPTSCallback(TFFDecoder* decoder, int64_t pts, const std::functio
         // Decoding on pays for every frame on the way, a seek only for those
         // from the keyframe before the target: within reach decoding on wins,
         // unless a keyframe lies far along the way (a sample's next stretch).
-        const int64_t key = KeyframeBefore(m, pts);
+        // A short step (playing, stepping) decodes on without asking the index.
+        const int64_t key = gap > ForwardReach / 8 ? KeyframeBefore(m, pts) : AV_NOPTS_VALUE;
         const bool keyBetween = key != AV_NOPTS_VALUE && key > m.curPts;
-        const bool keyFarAlong = keyBetween && gap > ForwardReach / 8 && (pts - key) * 4 < gap;
+        const bool keyFarAlong = keyBetween && (pts - key) * 4 < gap;
         if (!keyBetween || (gap <= ForwardReach && !keyFarAlong)) {
             const Walk w = WalkTo(decoder, m, pts, continueFn);
             if (w != Walk::Failed)
