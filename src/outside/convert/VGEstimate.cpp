@@ -291,6 +291,7 @@ void MarkHiddenChanges(const std::vector<TGifFrameBytes>& frames, const std::vec
 constexpr double kWholeShare = 0.4;    // a sample of at least this share of the frames: all of them
 constexpr double kSteadyShare = 0.05;   // below this share of big changes in the frames ...
 constexpr double kSteadyBudget = 0.33;  // ... this much of the decode allowance
+constexpr double kRepeatShare = 0.9;    // fewer frames than this share showing something new: see `shows`
 
 TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* cancel, const TGifEstimateOptions& o)
 {
@@ -353,17 +354,20 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     // to 45 % (a 3 s stretch of a slide show whose one cut no run reached),
     // while the whole stretch costs about what its conversion does (60
     // frames: 0.2-1.5 s on the footage measured).
-    const bool whole = int64_t(runs) * length >= span ||
-                       (o.SampleShare > 0 && double(span) * kWholeShare <= double(o.MinSample));
-    if (whole) {
-        // A short clip: all of it, as the conversion would.
-        plan.push_back({spanFirst, span, 0});
-    } else {
-        const std::vector<TPacket> packets =
-            ScanPackets(flag.VideoFileName, src.VideoStream(), src.TimeOffset(), flag.StartPTS, end, cancel);
+    bool whole = int64_t(runs) * length >= span ||
+                 (o.SampleShare > 0 && double(span) * kWholeShare <= double(o.MinSample));
+    std::vector<TPacket> packets;
+    // The output frames of the span that show a new picture, when a source
+    // slower than the GIF (or one that holds its pictures) leaves many
+    // repeating the one before: those cost the GIF nothing (it lengthens the
+    // frame before), so the sample is measured in the frames that show
+    // something. Empty: every frame counts.
+    std::vector<int64_t> shows;
+    int64_t shown = span;
+    if (!whole) {
+        packets = ScanPackets(flag.VideoFileName, src.VideoStream(), src.TimeOffset(), flag.StartPTS, end, cancel);
         if (stopped())
             return cancelled();
-        const std::vector<char> big = Events(packets, o.EventRatio);
         if (!packets.empty()) {
             videoBytes.assign(size_t(span), 0);
             for (const TPacket& p : packets) {
@@ -371,7 +375,34 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
                 if (k >= spanFirst && k < spanEnd)
                     videoBytes[size_t(k - spanFirst)] += p.Size;
             }
+            for (int64_t k = spanFirst; k < spanEnd; ++k)
+                if (k == spanFirst || videoBytes[size_t(k - spanFirst)] > 0)
+                    shows.push_back(k);
         }
+        if (!shows.empty() && double(shows.size()) < kRepeatShare * double(span)) {
+            shown = int64_t(shows.size());
+            runs = int(std::clamp<double>(std::ceil(double(shown) * o.Share / runFrames), std::max(1, o.MinRuns),
+                                          std::max(1, o.MaxRuns)));
+            whole = int64_t(runs) * length >= shown ||
+                    (o.SampleShare > 0 && double(shown) * kWholeShare <= double(o.MinSample));
+        } else {
+            shows.clear();
+        }
+    }
+    // Where a run of `count` shown frames from the i-th shown one starts, and
+    // how many output frames it spans.
+    auto shownRun = [&](int64_t i, int64_t count) {
+        if (shows.empty() || count <= 0)
+            return std::pair{spanFirst + i, std::max<int64_t>(0, count)};
+        const int64_t first = shows[size_t(std::clamp<int64_t>(i, 0, shown - 1))];
+        const int64_t past = i + count < shown ? shows[size_t(std::max<int64_t>(0, i + count))] : spanEnd;
+        return std::pair{first, std::max<int64_t>(1, past - first)};
+    };
+    if (whole) {
+        // A short clip: all of it, as the conversion would.
+        plan.push_back({spanFirst, span, 0});
+    } else {
+        const std::vector<char> big = Events(packets, o.EventRatio);
         struct TSized { int64_t Frame; int Size; int64_t Lead; };
         std::vector<TSized> sized;
         for (size_t i = 0; i < packets.size(); ++i) {
@@ -399,7 +430,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         if (o.SampleShare > 0) {
             // Of the frames shown going forward: ping-pong encodes them twice
             // but decodes them once, and decoding costs the sample as much.
-            const double cap = std::max(double(o.MinSample), o.SampleShare * double(span));
+            const double cap = std::max(double(o.MinSample), o.SampleShare * double(shown));
             auto cost = [&] { return double(runs * length + eventRuns * (warmUp + 1)); };
             for (const auto& [minRuns, minEvents] : {std::pair{3, 2}, std::pair{2, 1}}) {
                 while (cost() > cap && runs > minRuns)
@@ -411,13 +442,15 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         // One run in each of `runs` equal strata, at a place of its own in
         // each (a golden-ratio sequence), so that nothing periodic in the
         // clip lines up with the sample.
-        const double stratum = double(span) / runs;
+        const double stratum = double(shown) / runs;
         for (int r = 0; r < runs; ++r) {
             // The first run starts with the GIF's own first frame, which is
             // drawn whole and so costs the most.
             const double u = r == 0 && sequence != 1 ? 0.0 : std::fmod((r + 1) * 0.6180339887498949, 1.0);
-            const int64_t first = spanFirst + int64_t(r * stratum + u * std::max(0.0, stratum - double(length)));
-            plan.push_back({std::clamp<int64_t>(first, spanFirst, spanEnd - length), length, warmUp});
+            const int64_t i = std::clamp<int64_t>(int64_t(r * stratum + u * std::max(0.0, stratum - double(length))), 0,
+                                                  shown - length);
+            const auto [first, count] = shownRun(i, length);
+            plan.push_back({first, count, int(shownRun(i, warmUp).second)});
         }
         // Big changes are rare and costly: a sample of them, each after the
         // frames that lead up to it, spread over their sizes from small to
@@ -429,7 +462,11 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
             const bool inRun = std::any_of(plan.begin(), plan.begin() + runs, [&](const TRunPlan& p) {
                 return lead >= p.First + p.WarmUp && k < p.First + p.Count;
             });
-            const int64_t first = std::max(spanFirst, lead - warmUp);
+            int64_t first = std::max(spanFirst, lead - warmUp);
+            if (!shows.empty()) {
+                const int64_t at = std::lower_bound(shows.begin(), shows.end(), lead) - shows.begin();
+                first = std::min(lead, shows[size_t(std::max<int64_t>(0, at - warmUp))]);
+            }
             if (!inRun)
                 plan.push_back({first, k - first + 1, int(k - first), true, i + 1 == picks});
         }
@@ -437,7 +474,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         std::sort(plan.begin(), plan.end(), [](const TRunPlan& a, const TRunPlan& b) { return a.First < b.First; });
         // Steady content (few big changes) prices alike wherever it is
         // sampled, so it is not worth decoding far to spread the runs.
-        const bool steady = double(events.size()) < kSteadyShare * double(span);
+        const bool steady = double(events.size()) < kSteadyShare * double(shown);
         if (o.DecodeBudget >= 0 && !packets.empty())
             plan = WithinBudget(plan, packets, o.DecodeBudget * (steady ? kSteadyBudget : 1.0), [&](int64_t k) { return flag.StartPTS + MomentOf(k, fps, speed); },
                                 [&](int64_t t) { return FramesIn(t - flag.StartPTS, fps, speed); });
