@@ -193,6 +193,48 @@ int main(int argc, char** argv)
                               cache + "slides.mp4")});
     kinds.push_back({"oa4", "real footage: oa4_launch.webm, VP8 640x360 24 fps 8 s", media + "oa4_launch.webm", {}});
     kinds.push_back({"exo", "real camera: exoplayer-sample.mkv, H.264 1080x720 1 s", media + "exoplayer-sample.mkv", {}});
+    // Kinds the sample's rules were not tuned on, to check them against.
+    kinds.push_back({"xfade", "soft transitions (fade, wipe, dissolve) between four sources 960x540 25 fps 9 s",
+                     cache + "xfade.mp4",
+                     withX264({"-f", "lavfi", "-i", "mandelbrot=s=960x540:r=25:end_pts=5,trim=duration=3", "-f", "lavfi", "-i",
+                               "testsrc2=s=960x540:r=25:d=3", "-f", "lavfi", "-i", "smptehdbars=s=960x540:r=25:d=3", "-f",
+                               "lavfi", "-i",
+                               "life=s=240x135:r=25:mold=10:ratio=0.1:death_color=#C83232:life_color=#00ff00,"
+                               "scale=960:540:flags=neighbor,trim=duration=3",
+                               "-filter_complex",
+                               "[0][1]xfade=transition=fade:duration=1:offset=2[a];[a][2]xfade=transition=wipeleft:"
+                               "duration=1:offset=4[b];[b][3]xfade=transition=dissolve:duration=1:offset=6"},
+                              cache + "xfade.mp4")});
+    kinds.push_back({"pan", "a new picture once a second (a wide picture moved on), 960x540 12 s", cache + "pan.mp4",
+                     withX264({"-f", "lavfi", "-i",
+                               "mandelbrot=s=2400x540:r=1:end_pts=1,trim=duration=1,loop=loop=300:size=1,"
+                               "setpts=N/25/TB,crop=960:540:x='min(1400,n*4)':y=0",
+                               "-t", "12"},
+                              cache + "pan.mp4")});
+    kinds.push_back({"cuts", "hard cuts between four kinds (test card, fractal, cellular, grain) 960x540 25 fps 12 s",
+                     cache + "cuts.mp4",
+                     withX264({"-f", "lavfi", "-i", "testsrc2=s=960x540:r=25:d=3", "-f", "lavfi", "-i",
+                               "mandelbrot=s=960x540:r=25,trim=duration=3,setpts=PTS-STARTPTS", "-f", "lavfi", "-i",
+                               "cellauto=s=960x540:r=25:rule=18,trim=duration=3,setpts=PTS-STARTPTS", "-f", "lavfi", "-i",
+                               "testsrc2=s=960x540:r=25:d=3,noise=alls=20:allf=t", "-filter_complex",
+                               "[0][1][2][3]concat=n=4:v=1"},
+                              cache + "cuts.mp4")});
+    kinds.push_back({"grad", "smooth moving gradients 960x540 25 fps 10 s", cache + "grad.mp4",
+                     withX264({"-f", "lavfi", "-i", "gradients=s=960x540:r=25:speed=0.02:n=5,trim=duration=10"},
+                              cache + "grad.mp4")});
+    kinds.push_back({"zoom", "zooming into a test card 960x540 25 fps 10 s", cache + "zoom.mp4",
+                     withX264({"-f", "lavfi", "-i", "testsrc2=s=320x180:r=25:d=10", "-vf",
+                               "zoompan=z='min(zoom+0.004,2.5)':d=1:x='iw/2-(iw/zoom/2)':y='ih/2-(ih/zoom/2)':"
+                               "s=960x540:fps=25"},
+                              cache + "zoom.mp4")});
+    kinds.push_back({"mix", "VP8: fractal, black, cellular, colour bars, light grain 960x540 25 fps 10 s",
+                     cache + "mix.webm",
+                     {"-f", "lavfi", "-i", "mandelbrot=s=960x540:r=25:end_pts=10,trim=duration=3,setpts=PTS-STARTPTS,format=yuv420p",
+                      "-f", "lavfi", "-i", "color=c=black:s=960x540:r=25:d=1,format=yuv420p", "-f", "lavfi", "-i",
+                      "life=s=960x540:r=25:ratio=0.3:mold=25,trim=duration=3,setpts=PTS-STARTPTS,format=yuv420p", "-f",
+                      "lavfi", "-i", "rgbtestsrc=s=960x540:r=25:d=3,format=yuv420p", "-filter_complex",
+                      "[0][1][2][3]concat=n=4:v=1,noise=alls=6:allf=t", "-c:v", "libvpx", "-b:v", "2M", "-deadline",
+                      "realtime", "-cpu-used", "8", cache + "mix.webm"}});
 
     std::vector<TSetting> settings = {{"a: 480 wide 15 fps", 480, 15, 1.0, 0},
                                       {"b: half 10 fps ping-pong", 0, 10, 1.0, 2}};
