@@ -292,6 +292,52 @@ TEST(Estimate, ASourceSlowerThanTheGifIsSampledByItsPictures)
     }
 }
 
+// Hard cuts between unlike kinds of picture: a still picture with a small
+// box moving on it; a fine pattern moving up a line a frame, cheap for the
+// video (which moves it) and dear for the GIF (which redraws it); and new
+// grain every frame, dear for both. A GIF byte costs the video bytes at
+// rates far apart in each, so each is priced from a run of its own: at one
+// price for the clip, the grain's many video bytes at the pattern's price
+// came to several times the GIF.
+TEST(Estimate, CutsBetweenUnlikeKindsArePricedApart)
+{
+    static const TClip clip = MakeClip(QStringLiteral("estimate"), QStringLiteral("unlike.mp4"), [](TFixtureVideo& v) {
+        v.Width = 240;
+        v.Height = 180;
+        v.FrameCount = 240;
+        v.GopLength = 250;
+        v.BFrames = 2;
+        v.Preset = QStringLiteral("medium");   // finds the pattern's motion
+        v.Painter = [](QImage& img, int index) {
+            const int part = index / 80;
+            for (int y = 0; y < img.height(); ++y) {
+                uchar* p = img.scanLine(y);
+                for (int x = 0; x < img.width(); ++x, p += 3) {
+                    const uint32_t at = part == 0 ? uint32_t(x >> 3) * 73856093u ^ uint32_t(y >> 3) * 19349663u
+                                                  : uint32_t(x) * 73856093u ^ uint32_t(y + index) * 19349663u;
+                    uint32_t h = part == 2 ? at ^ uint32_t(index) * 83492791u : at;
+                    h = (h ^ (h >> 13)) * 0x5bd1e995u;
+                    const uchar c = part == 1 ? ((h >> 20) & 1 ? 230 : 20) : uchar(h >> 24);
+                    p[0] = c;
+                    p[1] = part == 1 ? c : uchar(h >> 16);
+                    p[2] = part == 1 ? 90 : uchar(h >> 8);
+                }
+            }
+            if (part == 0)
+                QPainter(&img).fillRect(QRect(10 + 2 * index, 20, 12, 12), Qt::white);
+        };
+    });
+    REQUIRE_CLIP(clip);
+    TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("unlike.gif"));
+    flag.GifFPS = 15;
+    const TGifEstimate e = EstimateGifSize(flag);
+    ASSERT_TRUE(e.Ok) << e.Error.toStdString();
+    EXPECT_LT(e.SampledFrames * 4, e.Frames);
+    const qint64 real = RealSize(flag);
+    ASSERT_GT(real, 0);
+    EXPECT_NEAR(double(e.Bytes), double(real), 0.2 * double(real)) << "estimate " << e.Bytes << ", real " << real;
+}
+
 TEST(Estimate, CancelReturnsPromptly)
 {
     const TClip& clip = LongClip();

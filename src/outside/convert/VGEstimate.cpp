@@ -140,6 +140,7 @@ struct TRunPlan {
     int WarmUp = 0;
     bool Event = false;  // prices one big change; may be left out
     bool Keep = false;   // ... unless it is the largest, which the price depends on most
+    bool Fixed = false;  // stays where it is, however far it is to decode
 };
 
 // Long stretches without a keyframe must be decoded whole to reach a frame
@@ -191,7 +192,7 @@ std::vector<TRunPlan> WithinBudget(const std::vector<TRunPlan>& plan, const std:
         if (double(cost) > allowance) {
             if (run.Event && !run.Keep)
                 continue;
-            if (run.Event) {
+            if (run.Event || run.Fixed) {
                 allowance -= double(cost);
                 out.push_back(run);
                 pos = timeOf(run.First + run.Count);
@@ -288,6 +289,71 @@ void MarkHiddenChanges(const std::vector<TGifFrameBytes>& frames, const std::vec
     }
 }
 
+// Stretches of a clip whose video spends bytes at rates far apart: a cut
+// between unlike kinds of picture (a fine texture, flat colours, grain)
+// changes what a GIF byte costs in video bytes by up to 50 times, so each
+// such stretch is priced from a run of its own. Per output frame of the span,
+// the regime it belongs to (the video's bytes around it, smoothed over the
+// B- and P-frames, fall in one band of levels); one regime when the levels
+// run on without a gap.
+std::vector<int> Regimes(const std::vector<int64_t>& videoBytes, int minFrames)
+{
+    constexpr size_t kReach = 6;       // frames either side of the level's median
+    constexpr double kGap = 4.0;       // levels this many times apart are different regimes
+    constexpr size_t kMost = 4;
+    const size_t n = videoBytes.size();
+    std::vector<double> level(n, 0.0);
+    std::vector<int64_t> near;
+    for (size_t i = 0; i < n; ++i) {
+        near.clear();
+        for (size_t j = i >= kReach ? i - kReach : 0; j < std::min(n, i + kReach + 1); ++j)
+            if (videoBytes[j] > 0)
+                near.push_back(videoBytes[j]);
+        if (near.empty())
+            continue;
+        std::nth_element(near.begin(), near.begin() + near.size() / 2, near.end());
+        level[i] = double(near[near.size() / 2]);
+    }
+    std::vector<double> sorted;
+    for (double l : level)
+        if (l > 0)
+            sorted.push_back(std::log(l));
+    std::sort(sorted.begin(), sorted.end());
+    // Band limits: where the sorted levels jump by kGap, largest jumps first,
+    // each band keeping at least minFrames frames.
+    std::vector<std::pair<double, size_t>> jumps;   // size of the jump, index after it
+    for (size_t i = 1; i < sorted.size(); ++i)
+        if (sorted[i] - sorted[i - 1] > std::log(kGap))
+            jumps.push_back({sorted[i] - sorted[i - 1], i});
+    std::sort(jumps.rbegin(), jumps.rend());
+    std::vector<size_t> cuts;
+    for (const auto& [size, at] : jumps) {
+        if (cuts.size() + 1 >= kMost)
+            break;
+        std::vector<size_t> with = cuts;
+        with.push_back(at);
+        std::sort(with.begin(), with.end());
+        bool roomy = true;
+        for (size_t c = 0, from = 0; c <= with.size(); ++c) {
+            const size_t to = c < with.size() ? with[c] : sorted.size();
+            roomy = roomy && to - from >= size_t(minFrames);
+            from = to;
+        }
+        if (roomy)
+            cuts = with;
+    }
+    std::vector<int> regime(n, 0);
+    if (cuts.empty())
+        return regime;
+    std::vector<double> limits;   // lowest log level of each regime but the first
+    for (size_t c : cuts)
+        limits.push_back(0.5 * (sorted[c - 1] + sorted[c]));
+    for (size_t i = 0; i < n; ++i)
+        if (level[i] > 0)
+            regime[i] = int(std::upper_bound(limits.begin(), limits.end(), std::log(level[i])) - limits.begin());
+    return regime;
+}
+
 constexpr double kWholeShare = 0.4;    // a sample of at least this share of the frames: all of them
 constexpr double kSteadyShare = 0.05;   // below this share of big changes in the frames ...
 constexpr double kSteadyBudget = 0.33;  // ... this much of the decode allowance
@@ -347,6 +413,8 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     // Video bytes of the source frames each output frame of the span first
     // shows: how much the picture changes there, as the video's encoder saw it.
     std::vector<int64_t> videoBytes;
+    std::vector<int> regime;   // per output frame of the span; see Regimes
+    int regimes = 1;
     int runs = int(std::clamp<double>(std::ceil(double(span) * o.Share / runFrames), std::max(1, o.MinRuns),
                                       std::max(1, o.MaxRuns)));
     // A short stretch is encoded whole: a sample would encode two fifths of
@@ -451,6 +519,39 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
                                                   shown - length);
             const auto [first, count] = shownRun(i, length);
             plan.push_back({first, count, int(shownRun(i, warmUp).second)});
+        }
+        // Every regime gets a run the decode allowance does not move: in the
+        // longest stretch of it the runs above left out, two frames in (a
+        // cut between kinds of picture mostly brings a keyframe, so decoding
+        // starts near).
+        if (!videoBytes.empty())
+            regime = Regimes(videoBytes, int(2 * length));
+        regimes = regime.empty() ? 1 : *std::max_element(regime.begin(), regime.end()) + 1;
+        for (int g = 0; g < regimes && regimes > 1; ++g) {
+            auto in = [&](int64_t k) { return regime[size_t(k - spanFirst)] == g; };
+            const bool sampled = std::any_of(plan.begin(), plan.end(), [&](const TRunPlan& p) {
+                int64_t hits = 0;
+                for (int64_t k = p.First + p.WarmUp; k < p.First + p.Count; ++k)
+                    hits += in(k) ? 1 : 0;
+                return 2 * hits > p.Count - p.WarmUp;
+            });
+            if (sampled)
+                continue;
+            int64_t best = -1, bestLength = 0;
+            for (int64_t k = spanFirst + 1; k < spanEnd;) {
+                int64_t e = k;
+                while (e < spanEnd && in(e))
+                    ++e;
+                if (e - k > bestLength) {
+                    best = k;
+                    bestLength = e - k;
+                }
+                k = std::max(e, k + 1);
+            }
+            if (bestLength >= length) {
+                plan.push_back({best + std::min<int64_t>((bestLength - length) / 2, 2), length, warmUp, false, false, true});
+                ++runs;
+            }
         }
         // Big changes are rare and costly: a sample of them, each after the
         // frames that lead up to it, spread over their sizes from small to
@@ -628,7 +729,22 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
                 continue;
             if (all[c] == 0)
                 continue;
-            if (sampledVideo[c] > 0 && allVideo[c] > 0)
+            if (c == kOrdinary && regimes > 1 && sampledVideo[c] > 0 && allVideo[c] > 0) {
+                // Each regime at its own price; one the sample missed at the clip's.
+                std::vector<double> g(size_t(regimes), 0.0), sv(size_t(regimes), 0.0), av(size_t(regimes), 0.0);
+                auto regimeAt = [&](int64_t k) { return size_t(regime[size_t(k - spanFirst)]); };
+                for (const TGifFrameBytes& f : frames)
+                    if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size() && role[size_t(f.FirstInput)] == kOrdinary)
+                        g[regimeAt(shownAt[size_t(f.FirstInput)])] += double(f.Bytes);
+                for (size_t i = 1; i < role.size(); ++i)
+                    if (role[i] == kOrdinary)
+                        sv[regimeAt(shownAt[i])] += videoAt(shownAt[i]);
+                for (int64_t k = spanFirst + 1; k < spanEnd; ++k)
+                    if (!std::binary_search(events.begin(), events.end(), k))
+                        av[regimeAt(k)] += videoAt(k);
+                for (size_t r = 0; r < size_t(regimes); ++r)
+                    forwardBytes += (sv[r] > 0 ? g[r] / sv[r] : gifBytes[c] / sampledVideo[c]) * av[r];
+            } else if (sampledVideo[c] > 0 && allVideo[c] > 0)
                 forwardBytes += gifBytes[c] / sampledVideo[c] * allVideo[c];
             else if (count[c] > 0)
                 forwardBytes += gifBytes[c] / double(count[c]) * all[c];
