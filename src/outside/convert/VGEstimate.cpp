@@ -677,6 +677,11 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
             all[c] += 1;
         }
         double forwardBytes = 0;
+        // No GIF frame holds more than every pixel coded alone (12-bit codes)
+        // and a palette: a price per video byte must stop there where the
+        // video spends far more than where it was sampled.
+        const TGifEncoderOptions shape = src.EncoderOptions();
+        const double frameCap = 1.52 * double(shape.Width) * double(shape.Height) + 1024;
         // Big changes, from the sampled ones (each with the lead-in frames
         // that showed it) by their packet sizes. A cut costs the GIF about
         // the same whether the video coded it as a keyframe or from the
@@ -729,24 +734,26 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
                 continue;
             if (all[c] == 0)
                 continue;
-            if (c == kOrdinary && regimes > 1 && sampledVideo[c] > 0 && allVideo[c] > 0) {
+            if (sampledVideo[c] > 0 && allVideo[c] > 0) {
                 // Each regime at its own price; one the sample missed at the clip's.
-                std::vector<double> g(size_t(regimes), 0.0), sv(size_t(regimes), 0.0), av(size_t(regimes), 0.0);
-                auto regimeAt = [&](int64_t k) { return size_t(regime[size_t(k - spanFirst)]); };
-                for (const TGifFrameBytes& f : frames)
-                    if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size() && role[size_t(f.FirstInput)] == kOrdinary)
-                        g[regimeAt(shownAt[size_t(f.FirstInput)])] += double(f.Bytes);
-                for (size_t i = 1; i < role.size(); ++i)
-                    if (role[i] == kOrdinary)
-                        sv[regimeAt(shownAt[i])] += videoAt(shownAt[i]);
+                std::vector<double> rate(size_t(regimes), gifBytes[c] / sampledVideo[c]);
+                auto regimeAt = [&](int64_t k) { return regimes > 1 ? size_t(regime[size_t(k - spanFirst)]) : 0; };
+                if (c == kOrdinary && regimes > 1) {
+                    std::vector<double> g(size_t(regimes), 0.0), sv(size_t(regimes), 0.0);
+                    for (const TGifFrameBytes& f : frames)
+                        if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size() && role[size_t(f.FirstInput)] == kOrdinary)
+                            g[regimeAt(shownAt[size_t(f.FirstInput)])] += double(f.Bytes);
+                    for (size_t i = 1; i < role.size(); ++i)
+                        if (role[i] == kOrdinary)
+                            sv[regimeAt(shownAt[i])] += videoAt(shownAt[i]);
+                    for (size_t r = 0; r < size_t(regimes); ++r)
+                        if (sv[r] > 0)
+                            rate[r] = g[r] / sv[r];
+                }
                 for (int64_t k = spanFirst + 1; k < spanEnd; ++k)
-                    if (!std::binary_search(events.begin(), events.end(), k))
-                        av[regimeAt(k)] += videoAt(k);
-                for (size_t r = 0; r < size_t(regimes); ++r)
-                    forwardBytes += (sv[r] > 0 ? g[r] / sv[r] : gifBytes[c] / sampledVideo[c]) * av[r];
-            } else if (sampledVideo[c] > 0 && allVideo[c] > 0)
-                forwardBytes += gifBytes[c] / sampledVideo[c] * allVideo[c];
-            else if (count[c] > 0)
+                    if ((std::binary_search(events.begin(), events.end(), k) ? kEvent : kOrdinary) == c)
+                        forwardBytes += std::min(frameCap, rate[regimeAt(k)] * videoAt(k));
+            } else if (count[c] > 0)
                 forwardBytes += gifBytes[c] / double(count[c]) * all[c];
             else if (count[kOrdinary] > 0)   // no change of this kind sampled
                 forwardBytes += gifBytes[kOrdinary] / double(count[kOrdinary]) * all[c];
