@@ -710,6 +710,16 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
                 if (it != bySize.end())
                     priced.push_back({it->second, gifAt[i] + lead});
             }
+            // The GIF's first frame, drawn whole from a keyframe, is what a
+            // cut to a new picture costs: priced as one more sampled change,
+            // it keeps cuts from the price of the small changes around them
+            // when the change runs found only those (a slide show's 3 cuts
+            // among 20-30 refining frames).
+            for (const TPacket& p : packets)
+                if (!priced.empty() && p.Key && outputOf(p.Time) == spanFirst && firstBytes > 0) {
+                    priced.push_back({p.Size, double(firstBytes)});
+                    break;
+                }
             std::sort(priced.begin(), priced.end());
         }
         if (!priced.empty() && all[kEvent] > 0) {
