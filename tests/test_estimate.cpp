@@ -184,8 +184,8 @@ TEST(Estimate, AShortClipIsEncodedWholeAndComesOutExact)
     EXPECT_NEAR(double(e.Bytes), double(real), 0.01 * double(real));
 }
 
-// A slide show, 320 x 240 at 25 fps: a new detailed picture every 2 s, still
-// in between but for a small box moving across it. After each cut the video's
+// A slide show, 320 x 240 at 25 fps: a new detailed picture every `perSlide`
+// frames (2 s), still in between but for a small box moving across it. After each cut the video's
 // encoder refines the picture over a few frames, so a cut comes with many
 // smaller changes whose packets also stand out from the still frames.
 TClip SlideShowClip(const QString& name, int frames, int perSlide = 50, const std::function<void(TFixtureVideo&)>& vary = {})

@@ -415,15 +415,22 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     std::vector<int64_t> videoBytes;
     std::vector<int> regime;   // per output frame of the span; see Regimes
     int regimes = 1;
-    int runs = int(std::clamp<double>(std::ceil(double(span) * o.Share / runFrames), std::max(1, o.MinRuns),
+    // The runs for a stretch of `frames` frames that show something, and
+    // whether it is short enough to encode whole instead. A short stretch is
+    // encoded whole: a sample would encode two fifths of it or more and, with
+    // so few frames to spread over, still missed by up to 45 % (a 3 s stretch
+    // of a slide show whose one cut no run reached), while the whole stretch
+    // costs about what its conversion does (60 frames: 0.2-1.5 s on the
+    // footage measured).
+    int runs = 0;
+    bool whole = false;
+    auto planFor = [&](int64_t frames) {
+        runs = int(std::clamp<double>(std::ceil(double(frames) * o.Share / runFrames), std::max(1, o.MinRuns),
                                       std::max(1, o.MaxRuns)));
-    // A short stretch is encoded whole: a sample would encode two fifths of
-    // it or more and, with so few frames to spread over, still missed by up
-    // to 45 % (a 3 s stretch of a slide show whose one cut no run reached),
-    // while the whole stretch costs about what its conversion does (60
-    // frames: 0.2-1.5 s on the footage measured).
-    bool whole = int64_t(runs) * length >= span ||
-                 (o.SampleShare > 0 && double(span) * kWholeShare <= double(o.MinSample));
+        whole = int64_t(runs) * length >= frames ||
+                (o.SampleShare > 0 && double(frames) * kWholeShare <= double(o.MinSample));
+    };
+    planFor(span);
     std::vector<TPacket> packets;
     // The output frames of the span that show a new picture, when a source
     // slower than the GIF (or one that holds its pictures) leaves many
@@ -449,10 +456,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         }
         if (!shows.empty() && double(shows.size()) < kRepeatShare * double(span)) {
             shown = int64_t(shows.size());
-            runs = int(std::clamp<double>(std::ceil(double(shown) * o.Share / runFrames), std::max(1, o.MinRuns),
-                                          std::max(1, o.MaxRuns)));
-            whole = int64_t(runs) * length >= shown ||
-                    (o.SampleShare > 0 && double(shown) * kWholeShare <= double(o.MinSample));
+            planFor(shown);
         } else {
             shows.clear();
         }
