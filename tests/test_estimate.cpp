@@ -243,15 +243,19 @@ TEST(Estimate, AShortStretchOfASlideShowIsEncodedWhole)
     }
 }
 
-// Its first 8 s are sampled: three cuts and their refining frames make most
-// of the GIF among many small changes, and the estimate comes within a fifth.
+// 8 s of it are sampled: three cuts and their refining frames make most of
+// the GIF among many small changes, and the estimate comes within a fifth.
+// From 3 s the stretch starts between keyframes (there is one, at 0 s): the
+// decode allowance moved the run that held the largest sampled change off
+// it, and a cut shown among a run's warm-up frames went uncounted, so the
+// sample priced every cut like the small changes after it (-27 %).
 TEST(Estimate, ASampledSlideShowPricesItsCuts)
 {
     static const TClip clip = SlideShowClip(QStringLiteral("slides.mp4"), 300);
     REQUIRE_CLIP(clip);
-    for (const bool pingPong : {false, true}) {
-        SCOPED_TRACE(pingPong ? "ping-pong" : "forward");
-        TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("slides.gif"), 0, 200);
+    for (const auto& [from, pingPong] : {std::pair{0, false}, std::pair{0, true}, std::pair{75, false}, std::pair{75, true}}) {
+        SCOPED_TRACE(testing::Message() << "from frame " << from << (pingPong ? ", ping-pong" : ", forward"));
+        TVGConvertFlag flag = ClipFlag(clip, QStringLiteral("slides.gif"), from, from + 200);
         flag.GifFPS = 15;
         if (pingPong)
             flag.Sequence = 2;

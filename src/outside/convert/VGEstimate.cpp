@@ -270,14 +270,31 @@ void MarkHiddenChanges(const std::vector<TGifFrameBytes>& frames, const std::vec
         for (; j < at.size() && runOf[size_t(at[j].first)] == run; ++j)
             if (role[size_t(at[j].first)] == kOrdinary)
                 sizes.push_back(at[j].second);
-        if (plan[size_t(run)].Event) {
-            for (size_t m = i; m < j; ++m) {
-                const size_t call = size_t(at[m].first);
-                if (role[call] == kWarmUp && runOf[call - 1] == run && leadsIn(shownAt[call]) &&
-                    big(at[m].second, allMedian))
-                    role[call] = kEvent;
-            }
-        } else if (sizes.size() >= 3) {
+        // Warm-up frames past the run's first are drawn against the frame
+        // before, as in the GIF: one with a marked change is that change,
+        // priced like the rest (a cut among a change run's lead-in frames),
+        // unless the change may show on the run's first frame, which is
+        // taken as shown; and one that shows a change counted later in its
+        // run (a cut coded as B-frames shows before its packet) is part of it.
+        const TRunPlan& p = plan[size_t(run)];
+        auto counted = [&](int64_t e) {
+            const auto it = std::lower_bound(events.begin(), events.end(), e);
+            return it != events.end() && *it == e && e < p.First + p.Count &&
+                   (e >= p.First + p.WarmUp || leadFrom[size_t(it - events.begin())] > p.First);
+        };
+        for (size_t m = i; m < j; ++m) {
+            const size_t call = size_t(at[m].first);
+            if (role[call] == kWarmUp && runOf[call - 1] == run && counted(shownAt[call]))
+                role[call] = kEvent;
+        }
+        for (size_t m = i; m < j; ++m) {
+            const size_t call = size_t(at[m].first);
+            const auto next = std::upper_bound(events.begin(), events.end(), shownAt[call]);
+            if (role[call] == kWarmUp && runOf[call - 1] == run && leadsIn(shownAt[call]) && counted(*next) &&
+                big(at[m].second, allMedian))
+                role[call] = kEvent;
+        }
+        if (!p.Event && sizes.size() >= 3) {
             const double m = median(sizes);
             for (size_t q = i; q < j; ++q) {
                 const size_t call = size_t(at[q].first);
@@ -475,6 +492,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         plan.push_back({spanFirst, span, 0});
     } else {
         const std::vector<char> big = Events(packets, o.EventRatio);
+        std::vector<int> eventSize;   // per entry of events, its packet size
         struct TSized { int64_t Frame; int Size; int64_t Lead; };
         std::vector<TSized> sized;
         for (size_t i = 0; i < packets.size(); ++i) {
@@ -493,6 +511,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
             events.push_back(sized[i].Frame);
             leadFrom.push_back(std::max(sized[i].Lead, events.size() > 1 ? events[events.size() - 2] + 1 : spanFirst + 1));
             bySize.push_back({sized[i].Frame, sized[i].Size});
+            eventSize.push_back(sized[i].Size);
         }
         std::sort(bySize.begin(), bySize.end(), [](auto a, auto b) { return a.second < b.second; });
 
@@ -562,16 +581,33 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         // large so that it prices every kind of change in its share.
         const size_t picks = size_t(eventRuns);
         for (size_t i = 0; i < picks; ++i) {
-            const int64_t k = bySize[size_t((i + 0.5) * double(bySize.size()) / double(picks))].first;
+            const auto [k, size] = bySize[size_t((i + 0.5) * double(bySize.size()) / double(picks))];
             const int64_t lead = leadFrom[size_t(std::lower_bound(events.begin(), events.end(), k) - events.begin())];
-            const bool inRun = std::any_of(plan.begin(), plan.begin() + runs, [&](const TRunPlan& p) {
+            const auto covering = std::find_if(plan.begin(), plan.begin() + runs, [&](const TRunPlan& p) {
                 return lead >= p.First + p.WarmUp && k < p.First + p.Count;
             });
+            const bool inRun = covering != plan.begin() + runs;
+            // The run that samples the largest pick stands in for its change
+            // run, which would have stayed however far it is to decode: so
+            // must the run, or the decode allowance moves it off the change.
+            if (inRun && i + 1 == picks)
+                covering->Fixed = true;
             int64_t first = std::max(spanFirst, lead - warmUp);
             if (!shows.empty()) {
                 const int64_t at = std::lower_bound(shows.begin(), shows.end(), lead) - shows.begin();
                 first = std::min(lead, shows[size_t(std::max<int64_t>(0, at - warmUp))]);
             }
+            // A change shortly after a larger one (the refining frames after
+            // a cut) may warm up over it, and the first warm-up frame is
+            // taken as shown without being encoded: the run starts before the
+            // larger change instead, so that it is counted, up to a run's length.
+            auto showsALargerChange = [&](int64_t j) {
+                const auto it = std::lower_bound(events.begin(), events.end(), j);
+                return it != events.end() && (*it == j || leadFrom[size_t(it - events.begin())] <= j) &&
+                       eventSize[size_t(it - events.begin())] > size;
+            };
+            while (first > spanFirst && first < lead && k - first + 1 < length && showsALargerChange(first))
+                --first;
             if (!inRun)
                 plan.push_back({first, k - first + 1, int(k - first), true, i + 1 == picks});
         }
