@@ -395,13 +395,15 @@ TEST(Estimate, BadInputGivesAClearError)
     EXPECT_FALSE(e.Ok);
     EXPECT_TRUE(e.Error.contains("crop area")) << e.Error.toStdString();
 
-    // A range past the video's end has no frame in it.
+    // A range past the video's end has no frame in it, and the message
+    // names that range, not the first place the sample looked.
     flag = ClipFlag(clip, QStringLiteral("bad.gif"));
     flag.StartPTS = 100 * int64_t(Unit_Nano);
-    flag.EndPTS = 101 * int64_t(Unit_Nano);
+    flag.EndPTS = 160 * int64_t(Unit_Nano);
     e = EstimateGifSize(flag);
     EXPECT_FALSE(e.Ok);
-    EXPECT_FALSE(e.Error.isEmpty());
+    EXPECT_TRUE(e.Error.contains(FormatPTS(flag.StartPTS)) && e.Error.contains(FormatPTS(flag.EndPTS)))
+        << e.Error.toStdString();
     EXPECT_FALSE(QFileInfo::exists(flag.GifFileName));
 }
 

@@ -407,6 +407,10 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     const double speed = src.Speed();
     const int64_t maxFrames = src.MaxFrames();
     const int sequence = src.Sequence();
+    // Said here for the range asked for: the runs would name their own.
+    if (src.VideoEnd() > 0 && src.VideoEnd() <= flag.StartPTS)
+        return fail(QStringLiteral("There is no frame to convert between %1 and %2 in \"%3\".")
+                        .arg(FormatPTS(flag.StartPTS), FormatPTS(flag.EndPTS), flag.VideoFileName));
     int64_t end = flag.EndPTS;
     if (src.VideoEnd() > flag.StartPTS)
         end = std::min(end, src.VideoEnd());
