@@ -232,8 +232,8 @@ enum : char { kWarmUp = 0, kOrdinary = 1, kEvent = 2, kUnmarked = 3 };
 // ordinary frame many times too dear. An ordinary frame costing more than
 // kOutlier x the median of its run is such a change: among the frames that
 // may show a marked change (see TPacket::Shown) it is that change's own, as
-// is a lead-in frame of a change's run costing that much against the
-// ordinary frames; elsewhere it is unmarked.
+// is a warm-up frame that may show a change counted in its run, costing that
+// much against the ordinary frames; elsewhere it is unmarked.
 void MarkHiddenChanges(const std::vector<TGifFrameBytes>& frames, const std::vector<int>& runOf,
                        const std::vector<int64_t>& shownAt, const std::vector<TRunPlan>& plan,
                        const std::vector<int64_t>& events, const std::vector<int64_t>& leadFrom,
