@@ -375,6 +375,7 @@ constexpr double kWholeShare = 0.4;    // a sample of at least this share of the
 constexpr double kSteadyShare = 0.05;   // below this share of big changes in the frames ...
 constexpr double kSteadyBudget = 0.33;  // ... this much of the decode allowance
 constexpr double kRepeatShare = 0.9;    // fewer frames than this share showing something new: see `shows`
+constexpr double kSpread = 2.0;         // runs priced this many times apart saw unlike pictures
 
 TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* cancel, const TGifEstimateOptions& o)
 {
@@ -804,9 +805,59 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
                         if (sv[r] > 0)
                             rate[r] = g[r] / sv[r];
                 }
+                // Ordinary runs whose GIF bytes per video byte differ by
+                // kSpread or more saw unlike kinds of picture at video levels
+                // too close for bands (a test card, then a fractal zoom, at
+                // 0.8 and 3.2): each ordinary frame is then priced halfway
+                // between the rate of the nearest run with no marked change
+                // between them and the pooled rate. Neither alone: a run's
+                // rate drifts across its stretch (a zoom's video bytes grow
+                // fourfold while its GIF frames hardly do).
+                struct TLocal { double Centre = 0, Gif = 0, Video = 0; int Frames = 0; };
+                std::vector<TLocal> local(plan.size());
+                bool unlike = false;
+                if (c == kOrdinary) {
+                    for (const TGifFrameBytes& f : frames)
+                        if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size() && role[size_t(f.FirstInput)] == kOrdinary)
+                            local[size_t(runOf[size_t(f.FirstInput)])].Gif += double(f.Bytes);
+                    for (size_t i = 1; i < role.size(); ++i)
+                        if (role[i] == kOrdinary) {
+                            TLocal& l = local[size_t(runOf[i])];
+                            l.Centre += double(shownAt[i]);
+                            l.Video += videoAt(shownAt[i]);
+                            ++l.Frames;
+                        }
+                    double lo = 0, hi = 0;
+                    for (size_t r = 0; r < plan.size(); ++r) {
+                        TLocal& l = local[r];
+                        if (plan[r].Event || l.Frames < 3 || l.Video <= 0) {
+                            l.Frames = 0;
+                            continue;
+                        }
+                        l.Centre /= l.Frames;
+                        const double at = l.Gif / l.Video;
+                        lo = lo > 0 ? std::min(lo, at) : at;
+                        hi = std::max(hi, at);
+                    }
+                    unlike = lo > 0 && hi >= kSpread * lo;
+                }
+                auto between = [&](int64_t k) { return std::upper_bound(events.begin(), events.end(), k) - events.begin(); };
+                auto rateAt = [&](int64_t k) {
+                    const double pooled = rate[regimeAt(k)];
+                    double nearest = -1, distance = 0;
+                    for (const TLocal& l : local) {
+                        const int64_t centre = std::llround(l.Centre);
+                        if (unlike && l.Frames > 0 && regimeAt(centre) == regimeAt(k) && between(centre) == between(k) &&
+                            (nearest < 0 || std::abs(l.Centre - double(k)) < distance)) {
+                            nearest = l.Gif / l.Video;
+                            distance = std::abs(l.Centre - double(k));
+                        }
+                    }
+                    return nearest < 0 ? pooled : 0.5 * (nearest + pooled);
+                };
                 for (int64_t k = spanFirst + 1; k < spanEnd; ++k)
                     if ((std::binary_search(events.begin(), events.end(), k) ? kEvent : kOrdinary) == c)
-                        forwardBytes += std::min(frameCap, rate[regimeAt(k)] * videoAt(k));
+                        forwardBytes += std::min(frameCap, rateAt(k) * videoAt(k));
             } else if (count[c] > 0)
                 forwardBytes += gifBytes[c] / double(count[c]) * all[c];
             else if (count[kOrdinary] > 0)   // no change of this kind sampled
