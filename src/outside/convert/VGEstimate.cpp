@@ -390,6 +390,11 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         return e;
     };
     auto cancelled = [&] { return fail(QStringLiteral("The estimate was cancelled.")); };
+    // For the range asked for, as the conversion says it: a run would name its own.
+    auto noFrame = [&] {
+        return fail(QStringLiteral("There is no frame to convert between %1 and %2 in \"%3\".")
+                        .arg(FormatPTS(given.StartPTS), FormatPTS(given.EndPTS), given.VideoFileName));
+    };
 
     TVGConvertFlag flag = given;
     flag.NotifyWnd = nullptr;
@@ -408,10 +413,8 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     const double speed = src.Speed();
     const int64_t maxFrames = src.MaxFrames();
     const int sequence = src.Sequence();
-    // Said here for the range asked for: the runs would name their own.
     if (src.VideoEnd() > 0 && src.VideoEnd() <= flag.StartPTS)
-        return fail(QStringLiteral("There is no frame to convert between %1 and %2 in \"%3\".")
-                        .arg(FormatPTS(flag.StartPTS), FormatPTS(flag.EndPTS), flag.VideoFileName));
+        return noFrame();
     int64_t end = flag.EndPTS;
     if (src.VideoEnd() > flag.StartPTS)
         end = std::min(end, src.VideoEnd());
@@ -669,8 +672,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         kept += pass.Candidates;
     }
     if (role.empty())
-        return fail(QStringLiteral("There is no frame to convert between %1 and %2 in \"%3\".")
-                        .arg(FormatPTS(flag.StartPTS), FormatPTS(flag.EndPTS), flag.VideoFileName));
+        return noFrame();
     if (!enc.Finish())
         return stopped() ? cancelled() : fail(QStringLiteral("Cannot estimate the GIF: %1").arg(enc.LastError()));
 
@@ -707,15 +709,20 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         // could not go (keyframes far apart), the video's own bytes say how
         // much more or less changes there. The plain mean when the container
         // gave no packets.
-        double gifBytes[4] = {0, 0, 0, 0}, sampledVideo[4] = {0, 0, 0, 0}, allVideo[3] = {0, 0, 0}, all[3] = {0, 0, 0};
+        // Per AddFrame call, the GIF bytes of the frame it starts (none for
+        // one the frame before was lengthened by).
+        std::vector<double> gifAt(role.size(), 0.0);
         for (const TGifFrameBytes& f : frames)
             if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size())
-                gifBytes[int(role[size_t(f.FirstInput)])] += double(f.Bytes);
+                gifAt[size_t(f.FirstInput)] = double(f.Bytes);
+        double gifBytes[4] = {0, 0, 0, 0}, sampledVideo[4] = {0, 0, 0, 0}, allVideo[3] = {0, 0, 0}, all[3] = {0, 0, 0};
         auto videoAt = [&](int64_t k) {
             return videoBytes.empty() || k < spanFirst || k >= spanEnd ? 0.0 : double(videoBytes[size_t(k - spanFirst)]);
         };
-        for (size_t i = 1; i < role.size(); ++i)
+        for (size_t i = 1; i < role.size(); ++i) {
+            gifBytes[int(role[i])] += gifAt[i];
             sampledVideo[int(role[i])] += videoAt(shownAt[i]);
+        }
         for (int64_t k = spanFirst + 1; k < spanEnd; ++k) {
             const int c = std::binary_search(events.begin(), events.end(), k) ? kEvent : kOrdinary;
             allVideo[c] += videoAt(k);
@@ -738,35 +745,29 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         // them (steadier with few samples); either alone missed by 20-25 %
         // on a kind where the mean stays within 15 %.
         std::vector<std::pair<int, double>> priced;   // packet size, GIF bytes
-        {
-            std::vector<double> gifAt(role.size(), 0.0);
-            for (const TGifFrameBytes& f : frames)
-                if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size())
-                    gifAt[size_t(f.FirstInput)] = double(f.Bytes);
-            for (size_t i = 1; i < role.size(); ++i) {
-                if (role[i] != kEvent || !std::binary_search(events.begin(), events.end(), shownAt[i]))
-                    continue;
-                // With the change's own lead-in frames when those showed it.
-                double lead = 0;
-                for (size_t j = i - 1; j > 0 && runOf[j] == runOf[i] && role[j] == kEvent &&
-                                       !std::binary_search(events.begin(), events.end(), shownAt[j]); --j)
-                    lead += gifAt[j];
-                const auto it = std::find_if(bySize.begin(), bySize.end(), [&](auto p) { return p.first == shownAt[i]; });
-                if (it != bySize.end())
-                    priced.push_back({it->second, gifAt[i] + lead});
-            }
-            // The GIF's first frame, drawn whole from a keyframe, is what a
-            // cut to a new picture costs: priced as one more sampled change,
-            // it keeps cuts from the price of the small changes around them
-            // when the change runs found only those (a slide show's 3 cuts
-            // among 20-30 refining frames).
-            for (const TPacket& p : packets)
-                if (!priced.empty() && p.Key && outputOf(p.Time) == spanFirst && firstBytes > 0) {
-                    priced.push_back({p.Size, double(firstBytes)});
-                    break;
-                }
-            std::sort(priced.begin(), priced.end());
+        for (size_t i = 1; i < role.size(); ++i) {
+            if (role[i] != kEvent || !std::binary_search(events.begin(), events.end(), shownAt[i]))
+                continue;
+            // With the change's own lead-in frames when those showed it.
+            double lead = 0;
+            for (size_t j = i - 1; j > 0 && runOf[j] == runOf[i] && role[j] == kEvent &&
+                                   !std::binary_search(events.begin(), events.end(), shownAt[j]); --j)
+                lead += gifAt[j];
+            const auto it = std::find_if(bySize.begin(), bySize.end(), [&](auto p) { return p.first == shownAt[i]; });
+            if (it != bySize.end())
+                priced.push_back({it->second, gifAt[i] + lead});
         }
+        // The GIF's first frame, drawn whole from a keyframe, is what a
+        // cut to a new picture costs: priced as one more sampled change,
+        // it keeps cuts from the price of the small changes around them
+        // when the change runs found only those (a slide show's 3 cuts
+        // among 20-30 refining frames).
+        for (const TPacket& p : packets)
+            if (!priced.empty() && p.Key && outputOf(p.Time) == spanFirst && firstBytes > 0) {
+                priced.push_back({p.Size, double(firstBytes)});
+                break;
+            }
+        std::sort(priced.begin(), priced.end());
         if (!priced.empty() && all[kEvent] > 0) {
             const double cap = double(priced.back().first);
             double g = 0, v = 0, allV = 0, nearest = 0;
@@ -795,12 +796,11 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
                 auto regimeAt = [&](int64_t k) { return regimes > 1 ? size_t(regime[size_t(k - spanFirst)]) : 0; };
                 if (c == kOrdinary && regimes > 1) {
                     std::vector<double> g(size_t(regimes), 0.0), sv(size_t(regimes), 0.0);
-                    for (const TGifFrameBytes& f : frames)
-                        if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size() && role[size_t(f.FirstInput)] == kOrdinary)
-                            g[regimeAt(shownAt[size_t(f.FirstInput)])] += double(f.Bytes);
                     for (size_t i = 1; i < role.size(); ++i)
-                        if (role[i] == kOrdinary)
+                        if (role[i] == kOrdinary) {
+                            g[regimeAt(shownAt[i])] += gifAt[i];
                             sv[regimeAt(shownAt[i])] += videoAt(shownAt[i]);
+                        }
                     for (size_t r = 0; r < size_t(regimes); ++r)
                         if (sv[r] > 0)
                             rate[r] = g[r] / sv[r];
@@ -817,13 +817,11 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
                 std::vector<TLocal> local(plan.size());
                 bool unlike = false;
                 if (c == kOrdinary) {
-                    for (const TGifFrameBytes& f : frames)
-                        if (f.FirstInput > 0 && size_t(f.FirstInput) < role.size() && role[size_t(f.FirstInput)] == kOrdinary)
-                            local[size_t(runOf[size_t(f.FirstInput)])].Gif += double(f.Bytes);
                     for (size_t i = 1; i < role.size(); ++i)
                         if (role[i] == kOrdinary) {
                             TLocal& l = local[size_t(runOf[i])];
                             l.Centre += double(shownAt[i]);
+                            l.Gif += gifAt[i];
                             l.Video += videoAt(shownAt[i]);
                             ++l.Frames;
                         }
@@ -844,10 +842,12 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
                 auto between = [&](int64_t k) { return std::upper_bound(events.begin(), events.end(), k) - events.begin(); };
                 auto rateAt = [&](int64_t k) {
                     const double pooled = rate[regimeAt(k)];
+                    if (!unlike)
+                        return pooled;
                     double nearest = -1, distance = 0;
                     for (const TLocal& l : local) {
                         const int64_t centre = std::llround(l.Centre);
-                        if (unlike && l.Frames > 0 && regimeAt(centre) == regimeAt(k) && between(centre) == between(k) &&
+                        if (l.Frames > 0 && regimeAt(centre) == regimeAt(k) && between(centre) == between(k) &&
                             (nearest < 0 || std::abs(l.Centre - double(k)) < distance)) {
                             nearest = l.Gif / l.Video;
                             distance = std::abs(l.Centre - double(k));
