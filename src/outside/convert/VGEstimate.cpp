@@ -371,11 +371,15 @@ std::vector<int> Regimes(const std::vector<int64_t>& videoBytes, int minFrames)
     return regime;
 }
 
-constexpr double kWholeShare = 0.4;    // a sample of at least this share of the frames: all of them
+constexpr double kWholeShare = 0.32;   // a sample of at least this share of the frames: all of them
 constexpr double kSteadyShare = 0.05;   // below this share of big changes in the frames ...
 constexpr double kSteadyBudget = 0.33;  // ... this much of the decode allowance
 constexpr double kRepeatShare = 0.9;    // fewer frames than this share showing something new: see `shows`
 constexpr double kSpread = 2.0;         // runs priced this many times apart saw unlike pictures
+// A whole stretch in reverse or ping-pong order is held in memory up to this
+// size, so that the encoder sees its frames in the GIF's own order; past it
+// the forward frames are encoded and their mean stands for the rest.
+constexpr int64_t kHoldBytes = int64_t(128) << 20;
 
 TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* cancel, const TGifEstimateOptions& o)
 {
@@ -442,11 +446,13 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     int regimes = 1;
     // The runs for a stretch of `frames` frames that show something, and
     // whether it is short enough to encode whole instead. A short stretch is
-    // encoded whole: a sample would encode two fifths of it or more and, with
-    // so few frames to spread over, still missed by up to 45 % (a 3 s stretch
-    // of a slide show whose one cut no run reached), while the whole stretch
-    // costs about what its conversion does (60 frames: 0.2-1.5 s on the
-    // footage measured).
+    // encoded whole: a sample would encode a third of it or more and, with
+    // so few frames to spread over, still missed by up to 55 % (a 3 s stretch
+    // of a slide show whose one cut no run reached; 5 s at 15 fps of real
+    // footage by 29 %, and where unlike pictures alternate by 47-55 %), while
+    // the whole stretch costs about what its conversion does (75 frames:
+    // 0.3-2.4 s on the footage measured) and the sample already cost a
+    // quarter to three fifths of that.
     int runs = 0;
     bool whole = false;
     auto planFor = [&](int64_t frames) {
@@ -638,6 +644,23 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     std::vector<int> runOf;         // per AddFrame call: its place in the plan
     int64_t deleted = 0, kept = 0;
     QString encodeError;
+    // A whole stretch the GIF shows in another order: its frames, to encode
+    // in that order after the read (reverse order encodes none before).
+    const QSize shape = src.Size();
+    const bool hold = whole && sequence != 0 &&
+                      int64_t(shape.width()) * shape.height() * 4 * span <= kHoldBytes;
+    std::vector<QImage> held;
+    // Encodes a frame as the GIF's frame `pos` (seeds: taken as shown) and records it.
+    auto add = [&](const QImage& picture, bool seed, int64_t pos, int64_t shownFrame, char r, int runIndex) {
+        if (!(seed ? enc.SeedFrame(picture) : enc.AddFrame(picture, DelayCs(pos, fps)))) {
+            encodeError = enc.LastError();
+            return false;
+        }
+        role.push_back(r);
+        shownAt.push_back(shownFrame);
+        runOf.push_back(runIndex);
+        return true;
+    };
     for (size_t runIndex = 0; runIndex < plan.size(); ++runIndex) {
         const TRunPlan& run = plan[runIndex];
         if (stopped())
@@ -648,17 +671,19 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
             continue;
         const int64_t seeds = run.First > spanFirst ? std::min<int64_t>(run.WarmUp, std::max(0, o.SeedFrames)) : 0;
         auto sink = [&](int64_t k, const QImage& picture) -> bool {
-            if (!(k < seeds ? enc.SeedFrame(picture) : enc.AddFrame(picture, DelayCs(run.First + k, fps)))) {
-                encodeError = enc.LastError();
-                return false;
+            if (hold) {
+                held.push_back(picture.copy());
+                if (held.back().isNull()) {
+                    encodeError = QStringLiteral("not enough memory for the frames");
+                    return false;
+                }
+                if (sequence == 1)
+                    return true;
             }
             char r = kWarmUp;
             if (k >= run.WarmUp)
                 r = std::binary_search(events.begin(), events.end(), run.First + k) ? kEvent : kOrdinary;
-            role.push_back(r);
-            shownAt.push_back(run.First + k);
-            runOf.push_back(int(runIndex));
-            return true;
+            return add(picture, k < seeds, run.First + k, run.First + k, r, int(runIndex));
         };
         TVGFrameSource::TPass pass;
         const QString err = src.Read(from, to, run.Count, 0, sink, {}, pass);
@@ -671,10 +696,33 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         deleted += pass.Deleted;
         kept += pass.Candidates;
     }
+    // The held frames in the GIF's order, as the conversion's second pass
+    // gives them: reverse from the last, ping-pong back from the turn
+    // without repeating either end.
+    const int64_t heldFrames = int64_t(held.size());
+    const int64_t sequenceFrames = std::min<int64_t>(SequenceLength(heldFrames, sequence), maxFrames);
+    for (int64_t pos = sequence == 2 ? std::min(heldFrames, sequenceFrames) : 0; hold && pos < sequenceFrames; ++pos) {
+        if (stopped())
+            return cancelled();
+        const int64_t index = SequenceIndex(pos, heldFrames, sequence);
+        if (!add(held[size_t(index)], false, pos, spanFirst + index, kOrdinary, 0))
+            return fail(QStringLiteral("Cannot estimate the GIF: %1").arg(encodeError));
+        held[size_t(index)] = QImage();   // each is used once here
+    }
+    held.clear();
     if (role.empty())
         return noFrame();
     if (!enc.Finish())
         return stopped() ? cancelled() : fail(QStringLiteral("Cannot estimate the GIF: %1").arg(enc.LastError()));
+    if (hold) {
+        // Every frame in the GIF's order: what the conversion writes.
+        e.Ok = true;
+        e.Frames = int64_t(role.size());
+        e.Bytes = enc.BytesWritten();
+        e.SampledFrames = e.Frames;
+        e.Seconds = double(clock.nsecsElapsed()) / 1e9;
+        return e;
+    }
 
     // The first frame is drawn whole; every later one only where it changes.
     const std::vector<TGifFrameBytes> frames = enc.FrameBytes();
