@@ -290,8 +290,8 @@ void MarkHiddenChanges(const std::vector<TGifFrameBytes>& frames, const std::vec
         for (size_t m = i; m < j; ++m) {
             const size_t call = size_t(at[m].first);
             const auto next = std::upper_bound(events.begin(), events.end(), shownAt[call]);
-            if (role[call] == kWarmUp && runOf[call - 1] == run && leadsIn(shownAt[call]) && counted(*next) &&
-                big(at[m].second, allMedian))
+            if (role[call] == kWarmUp && runOf[call - 1] == run && next != events.end() && leadsIn(shownAt[call]) &&
+                counted(*next) && big(at[m].second, allMedian))
                 role[call] = kEvent;
         }
         if (!p.Event && sizes.size() >= 3) {
@@ -714,15 +714,6 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         return noFrame();
     if (!enc.Finish())
         return stopped() ? cancelled() : fail(QStringLiteral("Cannot estimate the GIF: %1").arg(enc.LastError()));
-    if (hold) {
-        // Every frame in the GIF's order: what the conversion writes.
-        e.Ok = true;
-        e.Frames = int64_t(role.size());
-        e.Bytes = enc.BytesWritten();
-        e.SampledFrames = e.Frames;
-        e.Seconds = double(clock.nsecsElapsed()) / 1e9;
-        return e;
-    }
 
     // The first frame is drawn whole; every later one only where it changes.
     const std::vector<TGifFrameBytes> frames = enc.FrameBytes();
@@ -743,7 +734,8 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     int64_t forward = n;
     if (deleted > 0 && deleted + kept > 0)
         forward = std::max<int64_t>(1, std::llround(double(n) * double(kept) / double(deleted + kept)));
-    const int64_t total = std::min<int64_t>(SequenceLength(forward, sequence), maxFrames);
+    // Held frames were encoded in the GIF's order: every frame it holds.
+    const int64_t total = hold ? int64_t(role.size()) : std::min<int64_t>(SequenceLength(forward, sequence), maxFrames);
     const int64_t rest = std::max<int64_t>(0, total - 1);
     // The rest of the frames: ordinary ones at their sampled mean, the big
     // changes at theirs, in the share the packets showed.
