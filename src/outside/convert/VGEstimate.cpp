@@ -646,7 +646,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
     QString encodeError;
     // A whole stretch the GIF shows in another order: its frames, to encode
     // in that order after the read (reverse order encodes none before).
-    const QSize shape = src.Size();
+    const QSize shape = src.Size();   // of the GIF's frames
     const bool hold = whole && sequence != 0 &&
                       int64_t(shape.width()) * shape.height() * 4 * span <= kHoldBytes;
     std::vector<QImage> held;
@@ -772,8 +772,7 @@ TGifEstimate Estimate(const TVGConvertFlag& given, const std::atomic<bool>* canc
         // No GIF frame holds more than every pixel coded alone (12-bit codes)
         // and a palette: a price per video byte must stop there where the
         // video spends far more than where it was sampled.
-        const TGifEncoderOptions shape = src.EncoderOptions();
-        const double frameCap = 1.52 * double(shape.Width) * double(shape.Height) + 1024;
+        const double frameCap = 1.52 * double(shape.width()) * double(shape.height()) + 1024;
         // Big changes, from the sampled ones (each with the lead-in frames
         // that showed it) by their packet sizes. A cut costs the GIF about
         // the same whether the video coded it as a keyframe or from the
